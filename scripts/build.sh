@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Configures and builds the native tree in build/ (extra cmake arguments are passed on).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+cmake -S . -B build -G Ninja -DWERROR=ON "$@" >/dev/null
+cmake --build build -j"$(nproc)"
