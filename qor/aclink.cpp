@@ -1,0 +1,340 @@
+// The link to the AC daemon.
+#include "aclink.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+int ac_sock = -1;
+
+namespace {
+
+const char WRITE_FAILED[] = "ERROR: writing socket failed for reason";
+const char READ_FAILED[] = "ERROR: reading socket failed for reason";
+
+}  // namespace
+
+int ac_connect(const char *server, int port) {
+    int sock = socket(AF_INET, SOCK_STREAM, 0);
+    if (sock < 0) {
+        fprintf(stderr, "ERROR: create socket failed.\n");
+        exit(1);
+    }
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    // A server text that is not a dotted address leaves the address all zeros.
+    if (inet_pton(AF_INET, server ? server : "", &addr.sin_addr) != 1) addr.sin_addr.s_addr = 0;
+    int rc;
+    do {
+        rc = connect(sock, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    } while (rc < 0 && errno == EINTR);
+    if (rc < 0) {
+        fprintf(stderr, "ERROR: AC is not running.\n");
+        close(sock);
+        exit(1);
+    }
+    uint32_t word = 0;
+    ssize_t n = ac_recv_u32(sock, &word);
+    if (n != 4) {
+        if (n < 0) perror(READ_FAILED);
+        close(sock);
+        exit(1);
+    }
+    if (word == AC_ADMIT_BUSY) {
+        fprintf(stderr,
+                "ERROR: System is busy and cannot handle your request now, please try again "
+                "later.\n");
+        close(sock);
+        exit(1);
+    }
+    if (word != AC_ADMIT_OK) {
+        fprintf(stderr, "ERROR: Something Wrong Happened While Connecting To The AC Server.\n");
+        close(sock);
+        exit(1);
+    }
+    return sock;
+}
+
+void ac_disconnect(int sock) {
+    uint8_t code = REQ_CLOSE;
+    if (ac_send_all(sock, &code, 1) < 0) perror(WRITE_FAILED);
+    if (close(sock) < 0) perror("ERROR");
+}
+
+ssize_t ac_send_all(int sock, const void *buf, size_t len) {
+    const uint8_t *p = static_cast<const uint8_t *>(buf);
+    size_t done = 0;
+    while (done < len) {
+        // MSG_NOSIGNAL: a peer that has gone away gives EPIPE, not a fatal SIGPIPE.
+        ssize_t n = send(sock, p + done, len - done, MSG_NOSIGNAL);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return -1;
+        }
+    }
+    return static_cast<ssize_t>(len);
+}
+
+ssize_t ac_recv_all(int sock, void *buf, size_t len) {
+    uint8_t *p = static_cast<uint8_t *>(buf);
+    size_t done = 0;
+    while (done < len) {
+        ssize_t n = recv(sock, p + done, len - done, 0);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            return -1;
+        }
+    }
+    return static_cast<ssize_t>(done);
+}
+
+ssize_t ac_recv_u32(int sock, uint32_t *out) {
+    uint8_t b[4];
+    ssize_t n = ac_recv_all(sock, b, 4);
+    if (n == 4)
+        *out = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+    return n;
+}
+
+// ---- request discipline -------------------------------------------------------------------
+
+int send_bytes(int sock, const void *buf, size_t len) {
+    ssize_t n = ac_send_all(sock, buf, len);
+    if (n < 0) {
+        perror(WRITE_FAILED);
+        return 1;
+    }
+    return static_cast<size_t>(n) == len ? 0 : 1;
+}
+
+int send_u8(int sock, uint8_t v) { return send_bytes(sock, &v, 1); }
+
+int send_u16(int sock, uint16_t v) {
+    uint8_t b[2] = {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+    return send_bytes(sock, b, 2);
+}
+
+int send_u32(int sock, uint32_t v) {
+    uint8_t b[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+                    static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+    return send_bytes(sock, b, 4);
+}
+
+int recv_bytes(int sock, void *buf, size_t len) {
+    ssize_t n = ac_recv_all(sock, buf, len);
+    if (n < 0) {
+        perror(READ_FAILED);
+        return 1;
+    }
+    return static_cast<size_t>(n) == len ? 0 : 1;
+}
+
+int recv_u8(int sock, uint8_t *v) { return recv_bytes(sock, v, 1); }
+
+int recv_u16(int sock, uint16_t *v) {
+    uint8_t b[2];
+    if (recv_bytes(sock, b, 2)) return 1;
+    *v = static_cast<uint16_t>((b[0] << 8) | b[1]);
+    return 0;
+}
+
+int recv_u32(int sock, uint32_t *v) {
+    uint8_t b[4];
+    if (recv_bytes(sock, b, 4)) return 1;
+    *v = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+    return 0;
+}
+
+int recv_text16(int sock, std::string &text, bool *present, const char *oom_msg) {
+    text.clear();
+    if (present) *present = false;
+    uint16_t len;
+    if (recv_u16(sock, &len)) return 1;
+    if (len == 0) return 0;
+    try {
+        text.resize(len);  // std::string keeps the terminator after the bytes
+    } catch (const std::bad_alloc &) {
+        fputs(oom_msg, stderr);
+        return 1;
+    }
+    if (recv_bytes(sock, text.data(), len)) {
+        text.clear();
+        return 1;
+    }
+    if (present) *present = true;
+    return 0;
+}
+
+void wire_buf::u8(uint8_t v) { bytes(&v, 1); }
+
+void wire_buf::u16(uint16_t v) {
+    uint8_t b[2] = {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+    bytes(b, 2);
+}
+
+void wire_buf::u32(uint32_t v) {
+    uint8_t b[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+                    static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+    bytes(b, 4);
+}
+
+void wire_buf::bytes(const void *p, size_t n) {
+    if (oom_ || n == 0) return;
+    try {
+        const uint8_t *b = static_cast<const uint8_t *>(p);
+        buf_.insert(buf_.end(), b, b + n);
+    } catch (const std::bad_alloc &) {
+        oom_ = true;
+    }
+}
+
+void wire_buf::macs(const std::vector<mac_addr> &list) {
+    for (const mac_addr &m : list) bytes(m.data(), m.size());
+}
+
+int send_request(int sock, const wire_buf &req) {
+    if (req.failed()) {
+        fprintf(stderr, "ERROR: Out of memory\n");
+        return 1;
+    }
+    return send_bytes(sock, req.data().data(), req.data().size());
+}
+
+int recv_results(int sock, const std::vector<mac_addr> &macs, bool count_failures) {
+    int failed = 0;
+    for (const mac_addr &m : macs) {
+        uint8_t code;
+        if (recv_u8(sock, &code)) return 1;
+        if (code != 0) {
+            report_result(code, m.data());
+            if (count_failures) failed = 1;
+        }
+    }
+    return failed;
+}
+
+// ---- TLV lists ----------------------------------------------------------------------------
+
+int tlv_add(tlv_list &list, uint32_t type, uint32_t key_len, const uint8_t *key,
+            uint32_t value_len, const void *value) {
+    // Each of these travels in a 16-bit field; a larger one could not be written intact.
+    if (type > 0xFFFF || key_len > 0xFFFF || value_len > 0xFFFF ||
+        (key_len && !key) || (value_len && !value)) {
+        fprintf(stderr, "ERROR: TLV item too long.\n");
+        return 1;
+    }
+    try {
+        tlv_item item;
+        item.type = type;
+        if (key_len) item.key.assign(key, key + key_len);
+        if (value_len) {
+            const uint8_t *v = static_cast<const uint8_t *>(value);
+            item.value.assign(v, v + value_len);
+        }
+        list.items.push_back(std::move(item));
+    } catch (const std::bad_alloc &) {
+        fprintf(stderr, "ERROR: Out of memory\n");
+        return 1;
+    }
+    list.total += 6 + key_len + value_len;
+    return 0;
+}
+
+int tlv_add_u32(tlv_list &list, uint32_t type, uint32_t key_len, const uint8_t *key,
+                uint32_t number) {
+    uint8_t b[4] = {static_cast<uint8_t>(number >> 24), static_cast<uint8_t>(number >> 16),
+                    static_cast<uint8_t>(number >> 8), static_cast<uint8_t>(number)};
+    return tlv_add(list, type, key_len, key, 4, b);
+}
+
+int tlv_add_u16(tlv_list &list, uint32_t type, uint32_t key_len, const uint8_t *key,
+                uint32_t number) {
+    uint8_t b[2] = {static_cast<uint8_t>(number >> 8), static_cast<uint8_t>(number)};
+    return tlv_add(list, type, key_len, key, 2, b);
+}
+
+int tlv_add_str(tlv_list &list, uint32_t type, uint32_t key_len, const uint8_t *key,
+                const char *text) {
+    size_t len = text ? strlen(text) : 0;
+    if (len > 0xFFFF) len = 0x10000;  // refused by tlv_add
+    return tlv_add(list, type, key_len, key, static_cast<uint32_t>(len), text);
+}
+
+void tlv_list_free(tlv_list &list) {
+    std::vector<tlv_item>().swap(list.items);
+    list.total = 0;
+}
+
+void tlv_write(wire_buf &out, const tlv_list &list) {
+    for (const tlv_item &it : list.items) {
+        out.u16(static_cast<uint16_t>(it.type));
+        out.u16(static_cast<uint16_t>(it.key.size()));
+        out.bytes(it.key.data(), it.key.size());
+        out.u16(static_cast<uint16_t>(it.value.size()));
+        out.bytes(it.value.data(), it.value.size());
+    }
+}
+
+// ---- result codes -------------------------------------------------------------------------
+
+namespace {
+
+struct result_text {
+    uint8_t code;
+    const char *format;  // "%s" is the WTP's MAC where the code concerns the device
+};
+
+const result_text result_texts[] = {
+    {2, "ERROR: AC is out of memory.\n"},
+    {3, "ERROR: Invalid argument.\n"},
+    {5, "ERROR: Device %s has no available image.\n"},
+    {6, "ERROR: Device %s was not found.\n"},
+    {7, "ERROR: Reach the maximum number of managed Devices.\n"},
+    {8, "ERROR: Device %s is already managed.\n"},
+    {9, "ERROR: Device %s is not managed.\n"},
+    {10, "ERROR: Device %s is busy.\n"},
+    {11, "ERROR: Device %s failed to do this operation.\n"},
+    {12, "ERROR: No response from device %s.\n"},
+    {13, "ERROR: Device %s doesn't support this operation.\n"},
+    {14, "ERROR: Device %s denied this operation.\n"},
+    {15, "ERROR: Device %s is out of memory.\n"},
+    {16, "ERROR: Device %s got an invalid argument.\n"},
+    {17, "ERROR: Device %s is not ready.\n"},
+    {18, "ERROR: Could not support this operation with the firmware version of device %s.\n"},
+    {19, "ERROR: Incorrect configuration for device %s.\n"},
+    {20, "ERROR: Device %s has aborted the operation.\n"},
+};
+
+}  // namespace
+
+void report_result(uint8_t code, const uint8_t mac[6]) {
+    char text[18];
+    snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2], mac[3],
+             mac[4], mac[5]);
+    if (code == 0) return;
+    for (const result_text &r : result_texts) {
+        if (r.code != code) continue;
+        if (strstr(r.format, "%s")) {
+            const char *at = strstr(r.format, "%s");
+            fprintf(stderr, "%.*s%s%s", static_cast<int>(at - r.format), r.format, text, at + 2);
+        } else {
+            fputs(r.format, stderr);
+        }
+        return;
+    }
+    fputs("ERROR: Operation failed.\n", stderr);
+}

@@ -1,0 +1,336 @@
+// ac_sim: connection I/O, the fleet file and the lookups handlers share.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "acsim.h"
+
+namespace acsim {
+
+// ---- numbers and MACs ---------------------------------------------------------------
+
+bool parse_number(const std::string &text, uint32_t &out) {
+    if (text.empty()) return false;
+    const char *s = text.c_str();
+    int base = 10;
+    if (text.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        s += 2;
+    }
+    if (*s == '-' || *s == '+' || *s == ' ') return false;
+    errno = 0;
+    char *end = nullptr;
+    unsigned long long v = strtoull(s, &end, base);
+    if (errno || *end != '\0' || end == s || v > 0xFFFFFFFFull) return false;
+    out = static_cast<uint32_t>(v);
+    return true;
+}
+
+bool parse_mac_text(const std::string &text, mac_t &out) {
+    unsigned v[6];
+    char tail;
+    if (sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
+               &tail) != 6)
+        return false;
+    for (int i = 0; i < 6; ++i) out[i] = static_cast<uint8_t>(v[i]);
+    return true;
+}
+
+std::string mac_text(const mac_t &m) {
+    char buf[18];
+    snprintf(buf, sizeof buf, "%02x:%02x:%02x:%02x:%02x:%02x", m[0], m[1], m[2], m[3], m[4], m[5]);
+    return buf;
+}
+
+// ---- fleet file ---------------------------------------------------------------------
+
+namespace {
+
+// Splits a line into words; "double quoted" words may hold blanks and the escapes
+// \n \t \r \\ \" \xHH. Returns false on an unterminated quote or a bad escape.
+bool split_words(const std::string &line, std::vector<std::string> &words) {
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        if (i >= line.size() || line[i] == '#') break;
+        std::string w;
+        bool in_quote = false;
+        while (i < line.size()) {
+            char ch = line[i];
+            if (!in_quote && (ch == ' ' || ch == '\t')) break;
+            ++i;
+            if (ch == '"') {
+                in_quote = !in_quote;
+                continue;
+            }
+            if (ch == '\\' && in_quote) {
+                if (i >= line.size()) return false;
+                char e = line[i++];
+                switch (e) {
+                case 'n': w += '\n'; break;
+                case 't': w += '\t'; break;
+                case 'r': w += '\r'; break;
+                case '\\': w += '\\'; break;
+                case '"': w += '"'; break;
+                case 'x': {
+                    if (i + 2 > line.size()) return false;
+                    uint32_t v;
+                    if (!parse_number("0x" + line.substr(i, 2), v)) return false;
+                    w += static_cast<char>(v);
+                    i += 2;
+                    break;
+                }
+                default: return false;
+                }
+                continue;
+            }
+            w += ch;
+        }
+        if (in_quote) return false;
+        words.push_back(w);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool load_fleet(const char *path, config &cfg) {
+    FILE *f = fopen(path, "r");
+    if (!f) {
+        fprintf(stderr, "ac_sim: cannot open fleet file %s: %s\n", path, strerror(errno));
+        return false;
+    }
+    std::string line;
+    int lineno = 0;
+    bool ok = true;
+    for (;;) {
+        int ch = fgetc(f);
+        if (ch != EOF && ch != '\n') {
+            line += static_cast<char>(ch);
+            continue;
+        }
+        if (ch == EOF && line.empty()) break;
+        ++lineno;
+        std::vector<std::string> w;
+        bool good = split_words(line, w);
+        uint32_t num;
+        if (!good) {
+            ok = false;
+        } else if (w.empty()) {
+            // blank or comment
+        } else if (w[0] == "wtp") {
+            wtp entry;
+            if (w.size() < 2 || !parse_mac_text(w[1], entry.mac)) {
+                ok = false;
+            } else {
+                for (size_t k = 2; k < w.size() && ok; ++k) {
+                    size_t eq = w[k].find('=');
+                    if (eq == std::string::npos || eq == 0)
+                        ok = false;
+                    else
+                        entry.attrs[w[k].substr(0, eq)] = w[k].substr(eq + 1);
+                }
+                if (ok) cfg.fleet.push_back(entry);
+            }
+        } else if (w[0] == "admission") {
+            if (w.size() != 2 || !parse_number(w[1], num))
+                ok = false;
+            else
+                cfg.admission = num;
+        } else if (w.size() == 2) {
+            cfg.globals[w[0]] = w[1];
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            fprintf(stderr, "ac_sim: %s:%d: cannot read line: %s\n", path, lineno, line.c_str());
+            break;
+        }
+        line.clear();
+        if (ch == EOF) break;
+    }
+    fclose(f);
+    return ok;
+}
+
+// ---- lookups ------------------------------------------------------------------------
+
+const wtp *find_wtp(const config &cfg, const mac_t &mac) {
+    for (const wtp &w : cfg.fleet)
+        if (w.mac == mac) return &w;
+    return nullptr;
+}
+
+std::string attr(const wtp *w, const char *key, const std::string &def) {
+    if (!w) return def;
+    auto it = w->attrs.find(key);
+    return it == w->attrs.end() ? def : it->second;
+}
+
+std::string global(const config &cfg, const char *key, const std::string &def) {
+    auto it = cfg.globals.find(key);
+    return it == cfg.globals.end() ? def : it->second;
+}
+
+uint8_t result_for(const config &cfg, const mac_t &mac, const char *command) {
+    uint32_t v = 0;
+    std::string forced = global(cfg, "force_result");
+    if (!forced.empty() && parse_number(forced, v)) return static_cast<uint8_t>(v);
+    const wtp *w = find_wtp(cfg, mac);
+    std::string text;
+    if (w) {
+        text = attr(w, command);
+        if (text.empty()) text = attr(w, "result");
+        if (text.empty()) text = global(cfg, "result", "0");
+    } else {
+        text = global(cfg, "unknown_result", "6");  // not found
+    }
+    if (!parse_number(text, v)) v = 1;
+    return static_cast<uint8_t>(v);
+}
+
+void check_len(session &s, uint32_t got, uint32_t expected) {
+    if (got != expected)
+        s.c.error("body length " + std::to_string(got) + ", layout gives " +
+                  std::to_string(expected));
+}
+
+bool read_mac_list(session &s, std::vector<mac_t> &macs) {
+    uint16_t n;
+    return s.c.u16(n) && s.c.macs(n, macs);
+}
+
+void put_results(session &s, const std::vector<mac_t> &macs, const char *command) {
+    for (const mac_t &m : macs) s.c.put_u8(result_for(s.cfg, m, command));
+}
+
+// ---- connection ---------------------------------------------------------------------
+
+conn::conn(int fd, const config &cfg) : fd_(fd), cfg_(cfg) {}
+
+conn::~conn() = default;
+
+bool conn::read(void *buf, size_t n) {
+    uint8_t *p = static_cast<uint8_t *>(buf);
+    size_t done = 0;
+    while (done < n) {
+        ssize_t r = recv(fd_, p + done, n - done, 0);
+        if (r > 0) {
+            in_.insert(in_.end(), p + done, p + done + r);
+            done += static_cast<size_t>(r);
+        } else if (r < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool conn::u8(uint8_t &v) { return read(&v, 1); }
+
+bool conn::u16(uint16_t &v) {
+    uint8_t b[2];
+    if (!read(b, 2)) return false;
+    v = static_cast<uint16_t>((b[0] << 8) | b[1]);
+    return true;
+}
+
+bool conn::u32(uint32_t &v) {
+    uint8_t b[4];
+    if (!read(b, 4)) return false;
+    v = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+    return true;
+}
+
+bool conn::mac(mac_t &m) { return read(m.data(), 6); }
+
+bool conn::macs(uint16_t n, std::vector<mac_t> &out) {
+    out.clear();
+    for (uint16_t i = 0; i < n; ++i) {
+        mac_t m;
+        if (!mac(m)) return false;
+        out.push_back(m);
+    }
+    return true;
+}
+
+bool conn::text(size_t n, std::string &out) {
+    out.assign(n, '\0');
+    return n == 0 || read(out.data(), n);
+}
+
+void conn::put_u8(uint8_t v) { pending_.push_back(v); }
+
+void conn::put_u16(uint16_t v) {
+    pending_.push_back(static_cast<uint8_t>(v >> 8));
+    pending_.push_back(static_cast<uint8_t>(v));
+}
+
+void conn::put_u32(uint32_t v) {
+    put_u16(static_cast<uint16_t>(v >> 16));
+    put_u16(static_cast<uint16_t>(v));
+}
+
+void conn::put_bytes(const void *p, size_t n) {
+    const uint8_t *b = static_cast<const uint8_t *>(p);
+    pending_.insert(pending_.end(), b, b + n);
+}
+
+void conn::put_mac(const mac_t &m) { put_bytes(m.data(), m.size()); }
+
+bool conn::flush() {
+    size_t n = pending_.size();
+    if (cfg_.cut_after >= 0) {
+        long room = cfg_.cut_after - reply_bytes_;
+        if (room < 0) room = 0;
+        if (static_cast<long>(n) >= room) {
+            n = static_cast<size_t>(room);
+            cut_ = true;
+        }
+    }
+    size_t done = 0;
+    bool ok = true;
+    while (done < n) {
+        ssize_t r = send(fd_, pending_.data() + done, n - done, MSG_NOSIGNAL);
+        if (r > 0) {
+            done += static_cast<size_t>(r);
+        } else if (r < 0 && errno == EINTR) {
+            continue;
+        } else {
+            ok = false;
+            break;
+        }
+    }
+    out_log_.insert(out_log_.end(), pending_.begin(), pending_.begin() + static_cast<long>(done));
+    reply_bytes_ += static_cast<long>(done);
+    pending_.clear();
+    return ok && !cut_;
+}
+
+bool conn::send_direct(const void *p, size_t n) {
+    const uint8_t *b = static_cast<const uint8_t *>(p);
+    size_t done = 0;
+    while (done < n) {
+        ssize_t r = send(fd_, b + done, n - done, MSG_NOSIGNAL);
+        if (r > 0)
+            done += static_cast<size_t>(r);
+        else if (!(r < 0 && errno == EINTR))
+            break;
+    }
+    out_log_.insert(out_log_.end(), b, b + done);
+    return done == n;
+}
+
+void conn::note(const std::string &text) { notes_.push_back("note " + text); }
+
+void conn::error(const std::string &text) {
+    notes_.push_back("error " + text);
+    fprintf(stderr, "ac_sim: %s\n", text.c_str());
+}
+
+}  // namespace acsim
