@@ -231,6 +231,7 @@ const long_option *match_long_option(const char *name, size_t len) {
 
 int parse_command_line(int argc, char **argv, parsed_command &out) {
     const char *prog = (argc > 0 && argv[0]) ? argv[0] : "qor";
+    out = parsed_command{};
     if (argc < 2) {
         print_usage(prog);
         return 1;
@@ -240,7 +241,6 @@ int parse_command_line(int argc, char **argv, parsed_command &out) {
         fprintf(stderr, "ERROR: Wrong command specified '%s'\n", argv[1]);
         return 1;
     }
-    out.count = 0;
     for (int i = 2; i < argc; ++i) {
         const char *word = argv[i];
         if (word[0] != '-' || word[1] == '\0') continue;  // not an option: skipped

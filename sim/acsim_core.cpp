@@ -326,11 +326,30 @@ bool conn::send_direct(const void *p, size_t n) {
     return done == n;
 }
 
-void conn::note(const std::string &text) { notes_.push_back("note " + text); }
+namespace {
+
+// Log lines stay one line each: bytes outside printable ASCII are written as \xHH.
+std::string printable(const std::string &text) {
+    std::string out;
+    for (unsigned char ch : text) {
+        if (ch >= 0x20 && ch < 0x7F && ch != '\\') {
+            out += static_cast<char>(ch);
+        } else {
+            char buf[8];
+            snprintf(buf, sizeof buf, "\\x%02x", ch);
+            out += buf;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+void conn::note(const std::string &text) { notes_.push_back("note " + printable(text)); }
 
 void conn::error(const std::string &text) {
-    notes_.push_back("error " + text);
-    fprintf(stderr, "ac_sim: %s\n", text.c_str());
+    notes_.push_back("error " + printable(text));
+    fprintf(stderr, "ac_sim: %s\n", printable(text).c_str());
 }
 
 }  // namespace acsim

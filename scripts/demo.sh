@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Demo: installs what is missing, builds, starts the AC simulator on loopback with the
+# sample fleet, runs a few qor commands against it and stops the simulator again.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+bash scripts/deps.sh
+bash scripts/build.sh
+
+work=$(mktemp -d)
+sim_pid=""
+cleanup() {
+  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
+    kill "$sim_pid"
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+build/bin/ac_sim --address 127.0.0.1 --port 0 --port-file "$work/port" \
+  --fleet sim/fleet.sample --log "$work/wire.log" >"$work/sim.out" 2>&1 &
+sim_pid=$!
+for _ in $(seq 1 100); do
+  [ -s "$work/port" ] && break
+  sleep 0.05
+done
+if [ ! -s "$work/port" ]; then
+  echo "demo: the AC simulator did not start" >&2
+  cat "$work/sim.out" >&2
+  exit 1
+fi
+port=$(cat "$work/port")
+echo "== AC simulator (pid $sim_pid) listening on 127.0.0.1:$port with sim/fleet.sample"
+
+run() {
+  printf '\n$ qor'
+  printf ' %q' "$@"
+  printf '\n'
+  set +e
+  build/bin/qor "$@" --acserver 127.0.0.1 --acport "$port"
+  local rc=$?
+  set -e
+  echo "(exit status $rc)"
+}
+
+run rst --mac=00:11:22:33:44:55 --factory
+run sh --mac=00:11:22:33:44:55,00:11:22:33:44:66,00:11:22:33:44:77 --cmd "uname -a"
+run rst --mac=00:11:22:33:44:55,00:11:22:33:44:66 --wait 5
+run cac --mac=00:11:22:33:44:55 --ip 192.168.10.2
+run dbg --enable 1 --wtp --mac=00:11:22:33:44:55
+run rst --factory
+
+kill "$sim_pid"
+wait "$sim_pid" 2>/dev/null || true
+sim_pid=""
+echo
+echo "== what the simulator saw"
+cat "$work/sim.out"
+echo
+echo "== wire log (hex, one block per connection)"
+cat "$work/wire.log"

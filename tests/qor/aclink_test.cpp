@@ -1,0 +1,321 @@
+// AC link: byte helpers over a socket pair, request framing, TLV lists, result texts,
+// and what happens when memory runs out.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "aclink.h"
+#include "alloc_hook.h"
+#include "ops.h"
+
+namespace {
+
+using bytes = std::vector<uint8_t>;
+
+// A connected pair: `ours` is qor's end, `peer` plays the AC.
+struct sock_pair {
+    int ours = -1, peer = -1;
+    sock_pair() {
+        int fds[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) == 0) {
+            ours = fds[0];
+            peer = fds[1];
+        }
+    }
+    ~sock_pair() {
+        if (ours >= 0) close(ours);
+        if (peer >= 0) close(peer);
+    }
+    void close_peer() {
+        close(peer);
+        peer = -1;
+    }
+    void peer_send(const bytes &b) const { ASSERT_EQ(ssize_t(b.size()), write(peer, b.data(), b.size())); }
+    // Everything qor wrote so far (our end is shut for writing first).
+    bytes peer_drain() const {
+        shutdown(ours, SHUT_WR);
+        bytes out;
+        uint8_t buf[4096];
+        ssize_t n;
+        while ((n = read(peer, buf, sizeof buf)) > 0) out.insert(out.end(), buf, buf + n);
+        return out;
+    }
+};
+
+bytes tlv_wire(const tlv_list &list) {
+    wire_buf w;
+    tlv_write(w, list);
+    return w.data();
+}
+
+TEST(Tlv, TotalsAndWireForm) {
+    tlv_list list;
+    EXPECT_EQ(0u, list.total);
+    uint8_t value[20];
+    for (int i = 0; i < 20; ++i) value[i] = static_cast<uint8_t>(0xA0 + i);
+    ASSERT_EQ(0, tlv_add(list, 3, 0, nullptr, 20, value));
+    EXPECT_EQ(26u, list.total);
+    bytes want = {0x00, 0x03, 0x00, 0x00, 0x00, 0x14};
+    want.insert(want.end(), value, value + 20);
+    EXPECT_EQ(want, tlv_wire(list));
+
+    tlv_list_free(list);
+    EXPECT_EQ(0u, list.total);
+    EXPECT_TRUE(list.items.empty());
+    EXPECT_TRUE(tlv_wire(list).empty());
+
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(0, tlv_add_u32(list, 7, 0, nullptr, 0x01020304u + i));
+    EXPECT_EQ(30u, list.total);
+    tlv_list_free(list);
+    EXPECT_EQ(0u, list.total);
+}
+
+TEST(Tlv, VariantsKeysAndOwnedCopies) {
+    tlv_list list;
+    uint8_t key[2] = {1, 4};
+    char text[] = "ssid";
+    ASSERT_EQ(0, tlv_add_u16(list, 0x1234, 2, key, 0xABCDEF));
+    ASSERT_EQ(0, tlv_add_str(list, 9, 1, key, text));
+    ASSERT_EQ(0, tlv_add_u32(list, 0xFFFF, 0, nullptr, 0xDEADBEEF));
+    ASSERT_EQ(0, tlv_add(list, 2, 0, nullptr, 0, nullptr));
+    key[0] = 99;  // the list holds its own copies
+    text[0] = 'X';
+    EXPECT_EQ((6u + 2 + 2) + (6 + 1 + 4) + (6 + 4) + 6, list.total);
+    bytes want = {0x12, 0x34, 0x00, 0x02, 1,    4,    0x00, 0x02, 0xCD, 0xEF,      // low 16 bits
+                  0x00, 0x09, 0x00, 0x01, 1,    0x00, 0x04, 's',  's',  'i',  'd', // no terminator
+                  0xFF, 0xFF, 0x00, 0x00, 0x00, 0x04, 0xDE, 0xAD, 0xBE, 0xEF,
+                  0x00, 0x02, 0x00, 0x00, 0x00, 0x00};
+    EXPECT_EQ(want, tlv_wire(list));
+}
+
+TEST(Tlv, RefusalsLeaveTheListUnchanged) {
+    tlv_list list;
+    ASSERT_EQ(0, tlv_add_u32(list, 1, 0, nullptr, 5));
+    std::vector<uint8_t> big(0x10000, 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, tlv_add(list, 1, 0, nullptr, 0x10000, big.data()));
+    EXPECT_EQ(1, tlv_add(list, 0x10000, 0, nullptr, 1, big.data()));
+    EXPECT_EQ("ERROR: TLV item too long.\nERROR: TLV item too long.\n",
+              testing::internal::GetCapturedStderr());
+    EXPECT_EQ(1u, list.items.size());
+    EXPECT_EQ(10u, list.total);
+
+    testing::internal::CaptureStderr();
+    {
+        failing_allocations oom(1000);
+        EXPECT_EQ(1, tlv_add(list, 1, 0, nullptr, 2000, big.data()));
+        EXPECT_EQ(1, tlv_add(list, 1, 1500, big.data(), 1, big.data()));
+    }
+    EXPECT_EQ("ERROR: Out of memory\nERROR: Out of memory\n", testing::internal::GetCapturedStderr());
+    EXPECT_EQ(1u, list.items.size());
+    EXPECT_EQ(10u, list.total);
+}
+
+TEST(Link, SendAndReceiveWholeBuffers) {
+    sock_pair sp;
+    ASSERT_GE(sp.ours, 0);
+    EXPECT_EQ(0, ac_send_all(sp.ours, "x", 0));
+    uint8_t buf[8];
+    EXPECT_EQ(0, ac_recv_all(sp.ours, buf, 0));
+    EXPECT_EQ(5, ac_send_all(sp.ours, "hello", 5));
+    sp.peer_send({0xFF, 0xFF, 0xFF, 0xFE, 7, 8});
+    uint32_t v = 0;
+    EXPECT_EQ(4, ac_recv_u32(sp.ours, &v));
+    EXPECT_EQ(0xFFFFFFFEu, v);
+    ASSERT_EQ(5, read(sp.peer, buf, 5));
+    sp.close_peer();
+    // The peer closed after two more bytes: the count so far comes back.
+    EXPECT_EQ(2, ac_recv_all(sp.ours, buf, 8));
+    EXPECT_EQ(7, buf[0]);
+    EXPECT_EQ(0, ac_recv_u32(sp.ours, &v));
+}
+
+TEST(Link, FailedTransfersPrintTheSystemsReason) {
+    sock_pair sp;
+    sp.close_peer();
+    // Without MSG_NOSIGNAL this would kill the test program with SIGPIPE.
+    EXPECT_EQ(-1, ac_send_all(sp.ours, "x", 1));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, send_u32(sp.ours, 1));
+    EXPECT_EQ("ERROR: writing socket failed for reason: Broken pipe\n",
+              testing::internal::GetCapturedStderr());
+
+    int p[2];
+    ASSERT_EQ(0, pipe(p));
+    uint8_t b;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, recv_u8(p[0], &b));
+    EXPECT_EQ("ERROR: reading socket failed for reason: Socket operation on non-socket\n",
+              testing::internal::GetCapturedStderr());
+    close(p[0]);
+    close(p[1]);
+
+    // A short read (peer closed) fails without a message.
+    sock_pair sp2;
+    sp2.peer_send({0x12});
+    sp2.close_peer();
+    uint16_t v16;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, recv_u16(sp2.ours, &v16));
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+}
+
+TEST(Link, DisconnectSendsOneClosingByte) {
+    sock_pair sp;
+    int ours = sp.ours;
+    sp.ours = -1;  // ac_disconnect closes it
+    testing::internal::CaptureStderr();
+    ac_disconnect(ours);
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    bytes got;
+    uint8_t buf[16];
+    ssize_t n;
+    while ((n = read(sp.peer, buf, sizeof buf)) > 0) got.insert(got.end(), buf, buf + n);
+    EXPECT_EQ(bytes{0}, got);
+}
+
+TEST(Link, DisconnectReportsSendAndCloseFailures) {
+    testing::internal::CaptureStderr();
+    ac_disconnect(-1);  // not a descriptor
+    EXPECT_EQ(
+        "ERROR: writing socket failed for reason: Bad file descriptor\n"
+        "ERROR: Bad file descriptor\n",
+        testing::internal::GetCapturedStderr());
+}
+
+TEST(Framing, WireBufferIsBigEndianAndRequestsGoOutWhole) {
+    wire_buf w;
+    w.u8(6);
+    w.u16(0x000E);
+    w.u32(0x01020304);
+    w.macs({mac_addr{0, 0x11, 0x22, 0x33, 0x44, 0x55}});
+    sock_pair sp;
+    ASSERT_EQ(0, send_request(sp.ours, w));
+    EXPECT_EQ((bytes{6, 0, 0x0E, 1, 2, 3, 4, 0, 0x11, 0x22, 0x33, 0x44, 0x55}), sp.peer_drain());
+}
+
+TEST(Framing, RequestThatCannotBeAssembledIsNotSent) {
+    wire_buf w;
+    w.u8(1);
+    std::vector<uint8_t> big(4000, 0);
+    {
+        failing_allocations oom(2000);
+        w.bytes(big.data(), big.size());
+    }
+    EXPECT_TRUE(w.failed());
+    sock_pair sp;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, send_request(sp.ours, w));
+    EXPECT_EQ("ERROR: Out of memory\n", testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(sp.peer_drain().empty());
+}
+
+TEST(Framing, ResultLoopReadsEveryResult) {
+    std::vector<mac_addr> macs = {mac_addr{0, 1, 1, 1, 1, 1}, mac_addr{0, 2, 2, 2, 2, 0xAB},
+                                  mac_addr{0, 3, 3, 3, 3, 3}};
+    sock_pair sp;
+    sp.peer_send({0, 10, 0, 0, 12, 0});
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, recv_results(sp.ours, macs));
+    EXPECT_EQ("ERROR: Device 00:02:02:02:02:ab is busy.\n", testing::internal::GetCapturedStderr());
+    // Reported but not counted (firmware-list style).
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(0, recv_results(sp.ours, macs, false));
+    EXPECT_EQ("ERROR: No response from device 00:02:02:02:02:ab.\n",
+              testing::internal::GetCapturedStderr());
+    // An early close ends the loop without a message.
+    sp.peer_send({0});
+    sp.close_peer();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, recv_results(sp.ours, macs));
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    EXPECT_EQ(0, recv_results(sp.ours, {}));  // nothing to read for no MACs
+}
+
+TEST(Framing, LengthPrefixedTexts) {
+    sock_pair sp;
+    sp.peer_send({0, 0, 0, 3, 'a', 'b', 'c', 0, 5, 'x'});
+    sp.close_peer();
+    std::string t = "old";
+    bool present = true;
+    ASSERT_EQ(0, recv_text16(sp.ours, t, &present));
+    EXPECT_FALSE(present);
+    EXPECT_EQ("", t);
+    ASSERT_EQ(0, recv_text16(sp.ours, t, &present));
+    EXPECT_TRUE(present);
+    EXPECT_EQ("abc", t);
+    EXPECT_EQ('\0', t.c_str()[3]);
+    EXPECT_EQ(1, recv_text16(sp.ours, t, &present));  // 5 announced, 1 sent
+    EXPECT_FALSE(present);
+}
+
+TEST(Framing, TextBufferThatCannotBeAllocated) {
+    sock_pair sp;
+    sp.peer_send({0x13, 0x88});  // 5000 bytes announced
+    std::string t;
+    testing::internal::CaptureStderr();
+    {
+        failing_allocations oom(4096);
+        EXPECT_EQ(1, recv_text16(sp.ours, t, nullptr));
+    }
+    EXPECT_EQ("ERROR: Out of memory\n", testing::internal::GetCapturedStderr());
+}
+
+TEST(ShellRequest, OutputBufferThatCannotBeAllocated) {
+    sock_pair sp;
+    std::vector<mac_addr> macs = {mac_addr{0, 0x11, 0x22, 0x33, 0x44, 0x55}};
+    sp.peer_send({0, 0x13, 0x88});
+    std::vector<std::string> out;
+    std::vector<bool> present;
+    testing::internal::CaptureStderr();
+    {
+        failing_allocations oom(4096);
+        EXPECT_EQ(1, request_shell(sp.ours, macs, 0, 0, "ls", out, present));
+    }
+    EXPECT_EQ("ERROR: Out of memory.\n", testing::internal::GetCapturedStderr());
+}
+
+TEST(Results, EveryCodeInTheAcsWords) {
+    const uint8_t m[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
+    const char *dev = "00:1a:2b:3c:4d:5e";
+    struct {
+        int code;
+        std::string text;
+    } cases[] = {
+        {0, ""},
+        {1, "ERROR: Operation failed.\n"},
+        {2, "ERROR: AC is out of memory.\n"},
+        {3, "ERROR: Invalid argument.\n"},
+        {4, "ERROR: Operation failed.\n"},
+        {5, "ERROR: Device " + std::string(dev) + " has no available image.\n"},
+        {6, "ERROR: Device " + std::string(dev) + " was not found.\n"},
+        {7, "ERROR: Reach the maximum number of managed Devices.\n"},
+        {8, "ERROR: Device " + std::string(dev) + " is already managed.\n"},
+        {9, "ERROR: Device " + std::string(dev) + " is not managed.\n"},
+        {10, "ERROR: Device " + std::string(dev) + " is busy.\n"},
+        {11, "ERROR: Device " + std::string(dev) + " failed to do this operation.\n"},
+        {12, "ERROR: No response from device " + std::string(dev) + ".\n"},
+        {13, "ERROR: Device " + std::string(dev) + " doesn't support this operation.\n"},
+        {14, "ERROR: Device " + std::string(dev) + " denied this operation.\n"},
+        {15, "ERROR: Device " + std::string(dev) + " is out of memory.\n"},
+        {16, "ERROR: Device " + std::string(dev) + " got an invalid argument.\n"},
+        {17, "ERROR: Device " + std::string(dev) + " is not ready.\n"},
+        {18, "ERROR: Could not support this operation with the firmware version of device " +
+                 std::string(dev) + ".\n"},
+        {19, "ERROR: Incorrect configuration for device " + std::string(dev) + ".\n"},
+        {20, "ERROR: Device " + std::string(dev) + " has aborted the operation.\n"},
+        {21, "ERROR: Operation failed.\n"},
+        {255, "ERROR: Operation failed.\n"},
+    };
+    for (auto &c : cases) {
+        testing::internal::CaptureStderr();
+        report_result(static_cast<uint8_t>(c.code), m);
+        EXPECT_EQ(c.text, testing::internal::GetCapturedStderr()) << c.code;
+    }
+}
+
+}  // namespace
