@@ -1,6 +1,7 @@
 // AC link: byte helpers over a socket pair, request framing, TLV lists, result texts,
 // and what happens when memory runs out.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -162,6 +163,19 @@ TEST(Link, FailedTransfersPrintTheSystemsReason) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(1, recv_u16(sp2.ours, &v16));
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
+}
+
+// Connects with no descriptor left to make the socket from.
+void connect_without_descriptors() {
+    rlimit lim;
+    getrlimit(RLIMIT_NOFILE, &lim);
+    lim.rlim_cur = 0;
+    setrlimit(RLIMIT_NOFILE, &lim);
+    ac_connect("127.0.0.1", 1);
+}
+
+TEST(LinkDeathTest, NoDescriptorLeftForTheSocket) {
+    EXPECT_EXIT(connect_without_descriptors(), testing::ExitedWithCode(1), "^ERROR: create socket failed\\.\n$");
 }
 
 TEST(Link, DisconnectSendsOneClosingByte) {

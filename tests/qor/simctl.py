@@ -1,0 +1,89 @@
+"""ac_sim driven from the integration tests: fleet files, qor runs against it, wire log."""
+import os
+import socket
+import tempfile
+import time
+
+import harness
+
+
+class AcSim:
+    """ac_sim on 127.0.0.1 with an ephemeral port, a fleet text and a hex wire log."""
+
+    def __init__(self, fleet="", args=()):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.log = os.path.join(self.tmp.name, "wire.log")
+        fleet_path = os.path.join(self.tmp.name, "fleet")
+        with open(fleet_path, "w") as f:
+            f.write(fleet)
+        self.server = harness.Server("ac_sim", ["--quiet", "--log", self.log, "--fleet",
+                                                fleet_path] + list(args))
+        self.seen = 0
+
+    def __enter__(self):
+        self.server.start()
+        self.port = self.server.port
+        return self
+
+    def __exit__(self, *exc):
+        self.server.__exit__(*exc)
+        self.tmp.cleanup()
+        return False
+
+    def qor(self, *args):
+        """Runs qor with the command word first and the simulator's address right after it."""
+        args = list(args)
+        return harness.run("qor", args[:1] + ["--acserver", "127.0.0.1", "--acport",
+                                              str(self.port)] + args[1:])
+
+    def blocks(self):
+        try:
+            with open(self.log) as f:
+                text = f.read()
+        except FileNotFoundError:
+            return []
+        out, cur = [], {"notes": []}
+        for line in text.splitlines():
+            if line == "end":
+                out.append(cur)
+                cur = {"notes": []}
+            elif line.startswith("recv "):
+                cur["recv"] = bytes.fromhex(line[5:])
+            elif line.startswith("sent "):
+                cur["sent"] = bytes.fromhex(line[5:])
+            else:
+                cur["notes"].append(line)
+        return out
+
+    def next_block(self, timeout=20):
+        """The log block of the next connection (waits until the simulator wrote it)."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            b = self.blocks()
+            if len(b) > self.seen:
+                self.seen += 1
+                return b[self.seen - 1]
+            time.sleep(0.01)
+        raise AssertionError("ac_sim logged no connection: " + self.server.read_stderr())
+
+    def no_new_block(self, settle=0.2):
+        time.sleep(settle)
+        return len(self.blocks()) == self.seen
+
+
+class ClosedPort:
+    """A loopback port that is bound but not listening: connecting to it is refused."""
+
+    def __enter__(self):
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.sock.bind(("127.0.0.1", 0))
+        self.port = self.sock.getsockname()[1]
+        return self
+
+    def __exit__(self, *exc):
+        self.sock.close()
+        return False
+
+
+def mac_bytes(text):
+    return bytes(int(x, 16) for x in text.split(":"))
