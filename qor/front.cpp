@@ -292,18 +292,20 @@ int parse_command_line(int argc, char **argv, parsed_command &out) {
 }
 
 int qor_main(int argc, char **argv) {
+    parsed_command pc;
+    if (parse_command_line(argc, argv, pc) != 0) return 1;
+    ac_sock = ac_connect(pc.server, pc.port);
+    int rc;
     try {
-        parsed_command pc;
-        if (parse_command_line(argc, argv, pc) != 0) return 1;
-        ac_sock = ac_connect(pc.server, pc.port);
-        int rc = pc.cmd->handler(pc.args.data(), pc.count);
-        ac_disconnect(ac_sock);
-        ac_sock = -1;
-        return rc;
+        rc = pc.cmd->handler(pc.args.data(), pc.count);
     } catch (const std::bad_alloc &) {
+        // A handler that ran out of memory fails; the AC still gets its closing byte.
         fprintf(stderr, "ERROR: Out of memory\n");
-        return 1;
+        rc = 1;
     }
+    ac_disconnect(ac_sock);
+    ac_sock = -1;
+    return rc;
 }
 
 // ---- option values ---------------------------------------------------------------------

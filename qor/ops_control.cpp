@@ -2,6 +2,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "ops.h"
 
@@ -46,8 +47,13 @@ int request_shell(int sock, const std::vector<mac_addr> &macs, uint8_t output_ty
                   std::vector<bool> &present) {
     size_t n = macs.size();
     size_t s = command.size();
-    outputs.assign(n, std::string());
-    present.assign(n, false);
+    try {
+        outputs.assign(n, std::string());
+        present.assign(n, false);
+    } catch (const std::bad_alloc &) {
+        fprintf(stderr, "ERROR: Out of memory\n");
+        return 1;
+    }
     wire_buf req;
     req.u8(REQ_SHELL);
     req.u16(static_cast<uint16_t>(6 * n + 9 + s));

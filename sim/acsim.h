@@ -13,7 +13,12 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
+
 namespace acsim {
+
+// Set by SIGTERM/SIGINT: reads give up instead of retrying, the accept loop ends.
+extern volatile sig_atomic_t stop_requested;
 
 using mac_t = std::array<uint8_t, 6>;
 
@@ -21,7 +26,7 @@ using mac_t = std::array<uint8_t, 6>;
 //   result=N           result code for every request naming this WTP
 //   <command>=N        result code for one request kind (upg add del cfg rst scan kick cac sh fwlist)
 //   output=TEXT        what `sh` returns for this WTP
-//   fwlist=1|2         listed as a one-step or two-step upgrade in the firmware-list reply
+//   fwstep=1|2         listed as a one-step or two-step upgrade in the firmware-list reply
 // Later request handlers read further attributes (records, states) the same way.
 struct wtp {
     mac_t mac{};

@@ -222,7 +222,7 @@ bool conn::read(void *buf, size_t n) {
         if (r > 0) {
             in_.insert(in_.end(), p + done, p + done + r);
             done += static_cast<size_t>(r);
-        } else if (r < 0 && errno == EINTR) {
+        } else if (r < 0 && errno == EINTR && !stop_requested) {
             continue;
         } else {
             return false;

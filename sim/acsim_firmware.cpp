@@ -25,7 +25,7 @@ bool handle_init_fw(session &s) {
     return true;
 }
 
-// One-step and two-step lists: fleet WTPs with fwlist=1 or fwlist=2, among the
+// One-step and two-step lists: fleet WTPs with fwstep=1 or fwstep=2, among the
 // requested ones when a list was given.
 bool handle_fw_list(session &s) {
     uint16_t len;
@@ -37,7 +37,7 @@ bool handle_fw_list(session &s) {
     for (const char *step : {"1", "2"}) {
         std::vector<mac_t> picked;
         for (const wtp &w : s.cfg.fleet) {
-            if (attr(&w, "fwlist") != step) continue;
+            if (attr(&w, "fwstep") != step) continue;
             bool wanted = macs.empty();
             for (const mac_t &m : macs)
                 if (m == w.mac) wanted = true;

@@ -16,6 +16,8 @@
 
 namespace acsim {
 
+volatile sig_atomic_t stop_requested = 0;
+
 namespace {
 
 const request_row request_table[] = {
@@ -39,8 +41,6 @@ const request_row request_table[] = {
     {18, "shell", handle_shell},
     {19, "fw-list", handle_fw_list},
 };
-
-volatile sig_atomic_t stop_requested = 0;
 
 void on_stop(int) { stop_requested = 1; }
 

@@ -1,4 +1,6 @@
 """The link to the AC: admission, refused connections, cut and reset replies, result codes."""
+import socket
+import time
 import unittest
 
 import harness
@@ -134,6 +136,25 @@ class ResultCodes(unittest.TestCase):
                 block = sim.next_block()
                 self.assertEqual(block["recv"], bytes.fromhex(want + "00"))
                 self.assertEqual(block["sent"], bytes.fromhex("00000001"))
+
+
+class Simulator(unittest.TestCase):
+    def test_sigterm_ends_it_cleanly_while_a_client_waits(self):
+        with AcSim("") as sim:
+            c = socket.create_connection(("127.0.0.1", sim.port))
+            self.assertEqual(c.recv(4), b"\0\0\0\1")
+            start = time.monotonic()
+            sim.server.proc.terminate()
+            self.assertEqual(sim.server.proc.wait(timeout=10), 0)
+            self.assertLess(time.monotonic() - start, 5)
+            c.close()
+
+    def test_serves_connection_after_connection(self):
+        with AcSim("", ["--result", "0"]) as sim:
+            for _ in range(3):
+                r = sim.qor("rst", "--mac=" + MAC)
+                self.assertEqual((r.returncode, r.stderr), (0, b""))
+            self.assertEqual(len([sim.next_block() for _ in range(3)]), 3)
 
 
 if __name__ == "__main__":
