@@ -94,6 +94,11 @@ private:
     bool oom_ = false;
 };
 
+// Body-length fields are 16 bits: a request whose body would not fit is refused by its
+// command rather than sent with a wrapped length.
+constexpr size_t MAX_BODY_LEN = 0xFFFF;
+inline bool body_len_fits(size_t body_len) { return body_len <= MAX_BODY_LEN; }
+
 // Sends the assembled request: "ERROR: Out of memory\n" if assembling failed,
 // the socket messages otherwise. Returns 0 or 1.
 int send_request(int sock, const wire_buf &req);

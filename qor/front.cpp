@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "aclink.h"
@@ -551,6 +552,13 @@ int opt_cannot_combine(int32_t a, int32_t b) {
     fprintf(stderr, "ERROR: --%s cannot be specified with --%s.\n", option_name(a),
             option_name(b));
     return 1;
+}
+
+int take_mac_list(const option_arg &a, bool &have, std::vector<mac_addr> &macs) {
+    if (have) return opt_duplicate(a.code);
+    if (!parse_mac_list(a.value, macs)) return opt_invalid(a.code, a.value);
+    have = true;
+    return 0;
 }
 
 int cmd_not_built(const char *name, const option_arg *args, int count) {

@@ -155,6 +155,11 @@ int opt_cannot_specify(int32_t a, int32_t b);         // Could not specify --%s 
 int opt_cannot_use(int32_t a, int32_t b);             // Could not use --%s when --%s is specified.
 int opt_cannot_combine(int32_t a, int32_t b);         // --%s cannot be specified with --%s.
 
+// A MAC-list option (`mac`, `client`) that may be given once: a second one gives the
+// "Specify more than one" message, a value parse_mac_list refuses the "Invalid" one.
+// Returns 0 (list parsed, `have` set) or 1.
+int take_mac_list(const option_arg &a, bool &have, std::vector<mac_addr> &macs);
+
 // Handler for commands that are not built yet: checks options against the row's
 // mask in order, then refuses; returns 1.
 int cmd_not_built(const char *name, const option_arg *args, int count);

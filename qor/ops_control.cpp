@@ -6,25 +6,6 @@
 
 #include "ops.h"
 
-namespace {
-
-// Largest value of a 16-bit body-length field.
-constexpr size_t MAX_BODY_LEN = 0xFFFF;
-
-// The `mac` option of the list commands: once only, and a valid MAC list.
-int take_mac_list(const option_arg &a, bool &have, std::vector<mac_addr> &macs) {
-    if (have) return opt_duplicate(a.code);
-    if (!parse_mac_list(a.value, macs)) return opt_invalid(a.code, a.value);
-    have = true;
-    return 0;
-}
-
-// A MAC list so long that the body length would not fit its 16-bit field is refused
-// rather than sent with a wrapped length.
-bool body_fits(size_t body_len) { return body_len <= MAX_BODY_LEN; }
-
-}  // namespace
-
 // ---- requests --------------------------------------------------------------------------
 
 int request_reset(int sock, const std::vector<mac_addr> &macs, uint8_t factory, uint32_t wait,
@@ -124,7 +105,7 @@ int cmd_rst(const option_arg *args, int count) {
         }
     }
     if (!have_mac) return opt_require(OPT_MAC);
-    if (!body_fits(6 * macs.size() + 8)) return opt_invalid(OPT_MAC, mac_text);
+    if (!body_len_fits(6 * macs.size() + 8)) return opt_invalid(OPT_MAC, mac_text);
     return request_reset(ac_sock, macs, factory, wait, flick);
 }
 
@@ -160,7 +141,7 @@ int cmd_sh(const option_arg *args, int count) {
     if (!have_mac) return opt_require(OPT_MAC);
     if (!command) return opt_require(OPT_CMD);
     // The body length and the text length are 16-bit fields: refuse what would wrap.
-    if (!body_fits(6 * macs.size() + 9 + strlen(command))) return opt_invalid(OPT_CMD, command);
+    if (!body_len_fits(6 * macs.size() + 9 + strlen(command))) return opt_invalid(OPT_CMD, command);
 
     std::vector<std::string> outputs;
     std::vector<bool> present;
@@ -208,7 +189,7 @@ int cmd_cac(const option_arg *args, int count) {
     }
     if (!have_mac) return opt_require(OPT_MAC);
     if (!address) return opt_require(OPT_IP);
-    if (!body_fits(6 * macs.size() + 3 + strlen(address))) return opt_invalid(OPT_MAC, mac_text);
+    if (!body_len_fits(6 * macs.size() + 3 + strlen(address))) return opt_invalid(OPT_MAC, mac_text);
     return request_change_ac(ac_sock, macs, address);
 }
 
