@@ -293,6 +293,20 @@ TEST(ShellRequest, OutputBufferThatCannotBeAllocated) {
     EXPECT_EQ("ERROR: Out of memory.\n", testing::internal::GetCapturedStderr());
 }
 
+TEST(ShellRequest, NoRoomForTheOutputSlots) {
+    sock_pair sp;
+    std::vector<mac_addr> macs(100, mac_addr{0, 0x11, 0x22, 0x33, 0x44, 0x55});
+    std::vector<std::string> out;
+    std::vector<bool> present;
+    testing::internal::CaptureStderr();
+    {
+        failing_allocations oom(100 * sizeof(std::string));
+        EXPECT_EQ(1, request_shell(sp.ours, macs, 0, 0, "ls", out, present));
+    }
+    EXPECT_EQ("ERROR: Out of memory\n", testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(sp.peer_drain().empty());  // nothing was sent
+}
+
 TEST(Results, EveryCodeInTheAcsWords) {
     const uint8_t m[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
     const char *dev = "00:1a:2b:3c:4d:5e";
