@@ -34,9 +34,11 @@ port=$(cat "$work/port")
 echo "== AC simulator (pid $sim_pid) listening on 127.0.0.1:$port with sim/fleet.sample"
 
 run() {
-  printf '\n$ qor'
-  printf ' %q' "$@"
-  printf '\n'
+  local shown="" word
+  for word in "$@"; do
+    if [[ $word =~ ^[A-Za-z0-9_./:=,-]+$ ]]; then shown+=" $word"; else shown+=" '$word'"; fi
+  done
+  printf '\n$ qor%s\n' "$shown"
   set +e
   build/bin/qor "$@" --acserver 127.0.0.1 --acport "$port"
   local rc=$?
