@@ -1,7 +1,7 @@
 /* Preloaded into tovik_ac by tests to make single system calls fail on demand:
  *   FAILSHIM_SOCKET=N          the N-th socket() call fails with EMFILE
  *   FAILSHIM_SETSOCKOPT=NAME   setsockopt of SO_RCVTIMEO or SO_SNDTIMEO fails with EINVAL
- *   FAILSHIM_HANG_LOOKUP=1     gethostbyname() never returns (until a signal ends it)
+ *   FAILSHIM_HANG_LOOKUP=NAME  gethostbyname(NAME) never returns (until a signal ends it)
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -44,7 +44,8 @@ int setsockopt(int fd, int level, int name, const void *value, socklen_t len)
 struct hostent *gethostbyname(const char *name)
 {
     static struct hostent *(*real)(const char *);
-    if (getenv("FAILSHIM_HANG_LOOKUP")) {
+    const char *hang = getenv("FAILSHIM_HANG_LOOKUP");
+    if (hang && name && strcmp(hang, name) == 0) {
         for (;;)
             pause();
     }
