@@ -38,15 +38,11 @@ int add_text(uint8_t *packet, int *length, uint8_t type, const char *text)
     return content_generator(packet, length, type, int(strlen(text)), text);
 }
 
-// Sets one socket time limit, reporting a failure.
-int set_time_limit(int fd, int option, const char *what)
-{
-    if (setsockopt(fd, SOL_SOCKET, option, &timeout, sizeof timeout) == 0)
-        return 0;
-    printf("[ERR] setsockopt %s failed\n", what);
-    DBG("setsockopt %s failed\n", what);
-    return RES_SETSOCKOPT;
-}
+// The two time limits of the exchange, set in this order.
+const struct {
+    int option;
+    const char *name;
+} TIME_LIMITS[] = {{SO_RCVTIMEO, "SO_RCVTIMEO"}, {SO_SNDTIMEO, "SO_SNDTIMEO"}};
 
 }  // namespace
 
@@ -164,10 +160,12 @@ int ac_process()
         return rc;
     DBG("FINISH ac_pkt_gen()\n");
     pkt_dump(request, req_len);
-    if (int rc = set_time_limit(sock.fd, SO_RCVTIMEO, "SO_RCVTIMEO"))
-        return rc;
-    if (int rc = set_time_limit(sock.fd, SO_SNDTIMEO, "SO_SNDTIMEO"))
-        return rc;
+    for (const auto &limit : TIME_LIMITS)
+        if (setsockopt(sock.fd, SOL_SOCKET, limit.option, &timeout, sizeof timeout) != 0) {
+            printf("[ERR] setsockopt %s failed\n", limit.name);
+            DBG("setsockopt %s failed\n", limit.name);
+            return RES_SETSOCKOPT;
+        }
     if (tcp)
         DBG("len=%d\n", req_len);
     if (request[6] == 1)

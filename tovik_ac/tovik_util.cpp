@@ -429,6 +429,9 @@ int set_mode(int mode, const char *conflict)
     return 0;
 }
 
+// Records of the option walk name the walk itself.
+#define OPTION_DBG(...) dbg_trace(1, "checkoption", __LINE__, __VA_ARGS__)
+
 // Runs the action of one option row; returns 0 or the exit code.
 int apply_option(const option_row &row, const char *param, const char *argv0)
 {
@@ -442,25 +445,25 @@ int apply_option(const option_row &row, const char *param, const char *argv0)
             puts("[ERR] Protocol not support");
             return RES_PROTOCOL_NOT_SUPPORT;
         }
-        DBG("protocol=%s\n", protocol_string[protocol_flag]);
+        OPTION_DBG("protocol=%s\n", protocol_string[protocol_flag]);
         break;
     case OPT_INTERFACE:
         if (*param)
             store_text(interface, param);
-        DBG("interface=%s\n", interface);
+        OPTION_DBG("interface=%s\n", interface);
         break;
     case OPT_TIMEOUT:
         timeout.tv_sec = leading_number(param);
         timeout.tv_usec = 0;
-        DBG("timeout=%ld\n", long(timeout.tv_sec));
+        OPTION_DBG("timeout=%ld\n", long(timeout.tv_sec));
         break;
     case OPT_SERVER_PORT:
         serverAddr.sin_port = htons(uint16_t(atoi(param)));
-        DBG("server port=%d\n", ntohs(serverAddr.sin_port));
+        OPTION_DBG("server port=%d\n", ntohs(serverAddr.sin_port));
         break;
     case OPT_DEBUG:
         dbg_flag = atoi(param);
-        DBG("debug level=%d\n", dbg_flag);
+        OPTION_DBG("debug level=%d\n", dbg_flag);
         break;
     case OPT_SERVER_ADDR: {
         struct hostent *host = timeGethostbyname(param, long(timeout.tv_sec));
@@ -474,49 +477,49 @@ int apply_option(const option_row &row, const char *param, const char *argv0)
             return RES_WRONG_PARAMETER;
         }
         memcpy(&serverAddr.sin_addr, host->h_addr_list[0], 4);
-        DBG("server address=%s\n", inet_ntoa(serverAddr.sin_addr));
+        OPTION_DBG("server address=%s\n", inet_ntoa(serverAddr.sin_addr));
         break;
     }
     case OPT_NOENCODE:
         encode_flag = 0;
-        DBG("encode flag=%s\n", encode_flag ? "ENABLED" : "DISABLED");
+        OPTION_DBG("encode flag=%s\n", encode_flag ? "ENABLED" : "DISABLED");
         break;
     case OPT_AC_PORT:
         acLanAddr.sin_port = htons(uint16_t(atoi(param)));
-        DBG("ac port=%d\n", ntohs(acLanAddr.sin_port));
+        OPTION_DBG("ac port=%d\n", ntohs(acLanAddr.sin_port));
         break;
     case OPT_USERNAME:
         store_text(username, param);
-        DBG("username=%s\n", username);
+        OPTION_DBG("username=%s\n", username);
         break;
     case OPT_EMAIL:
         store_text(email, param);
-        DBG("email=%s\n", email);
+        OPTION_DBG("email=%s\n", email);
         break;
     case OPT_ADDMAC:
         if (int rc = set_mode(MODE_REG_AP, "add failed"))
             return rc;
         store_text(devmac, param);
-        DBG("addmac=%s\n", devmac);
+        OPTION_DBG("addmac=%s\n", devmac);
         break;
     case OPT_DELMAC:
         if (int rc = set_mode(MODE_DEL_AP, "del failed"))
             return rc;
         store_text(devmac, param);
-        DBG("delmac=%s\n", devmac);
+        OPTION_DBG("delmac=%s\n", devmac);
         break;
     case OPT_UUID:
         store_text(uuid, param);
-        DBG("uuid=%s\n", uuid);
+        OPTION_DBG("uuid=%s\n", uuid);
         break;
     case OPT_CHECKCODE:
         store_text(checkcode, param);
-        DBG("checkcode=%s\n", checkcode);
+        OPTION_DBG("checkcode=%s\n", checkcode);
         break;
     case OPT_DELAC:
         if (int rc = set_mode(MODE_DEL_AC, "del failed"))
             return rc;
-        DBG("add_mac_flag=DEL_AC");
+        OPTION_DBG("add_mac_flag=DEL_AC");
         break;
     case OPT_TEST:
         if (test_flag) {
@@ -524,41 +527,41 @@ int apply_option(const option_row &row, const char *param, const char *argv0)
             return RES_FAIL;
         }
         test_flag = 1;
-        DBG("test_flag=AP2AC");
+        OPTION_DBG("test_flag=AP2AC");
         break;
     case OPT_SEARCHMAC:
         if (int rc = set_mode(MODE_SEARCH_AP, "search failed"))
             return rc;
         store_text(devmac, param);
-        DBG("searchmac=%s\n", devmac);
+        OPTION_DBG("searchmac=%s\n", devmac);
         break;
     case OPT_SERVER_NAME:
         store_text(serverName, param);
-        DBG("serverName=%s\n", serverName);
+        OPTION_DBG("serverName=%s\n", serverName);
         break;
     case OPT_DESCRIPTION:
         store_text(description, param);
-        DBG("description=%s\n", description);
+        OPTION_DBG("description=%s\n", description);
         break;
     case OPT_FULL_NAME:
         store_text(fullName, param);
-        DBG("fullName=%s\n", fullName);
+        OPTION_DBG("fullName=%s\n", fullName);
         break;
     case OPT_COMPANY_NAME:
         store_text(companyName, param);
-        DBG("companyName=%s\n", companyName);
+        OPTION_DBG("companyName=%s\n", companyName);
         break;
     case OPT_PHONE_NUMBER:
         store_text(phoneNumber, param);
-        DBG("phoneNumber=%s\n", phoneNumber);
+        OPTION_DBG("phoneNumber=%s\n", phoneNumber);
         break;
     case OPT_COUNTRY:
         store_text(country, param);
-        DBG("country=%s\n", country);
+        OPTION_DBG("country=%s\n", country);
         break;
     case OPT_CID:
         store_text(cid, param);
-        DBG("cid=%s\n", cid);
+        OPTION_DBG("cid=%s\n", cid);
         break;
     case OPT_VERSION:
         print_version(argv0);

@@ -226,3 +226,87 @@ TEST(OwnAddresses, LoopbackAndMissingInterfaces)
 }
 
 }  // namespace
+
+namespace {
+
+// Runs `body` at the given debug level and returns what it wrote to the TCP log; the log
+// file that was there before comes back afterwards.
+template <typename F>
+std::string logged(int level, F body)
+{
+    const char *path = "/tmp/Tovik_tcp_debug.log";
+    std::string saved;
+    bool had = false;
+    if (FILE *f = fopen(path, "rb")) {
+        had = true;
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+            saved.append(buf, n);
+        fclose(f);
+    }
+    remove(path);
+    int old_level = dbg_flag, old_proto = protocol_flag;
+    dbg_flag = level;
+    protocol_flag = PROTO_TCP;
+    body();
+    dbg_flag = old_level;
+    protocol_flag = old_proto;
+    std::string out;
+    if (FILE *f = fopen(path, "rb")) {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+            out.append(buf, n);
+        fclose(f);
+    }
+    remove(path);
+    if (had)
+        if (FILE *f = fopen(path, "wb")) {
+            fwrite(saved.data(), 1, saved.size(), f);
+            fclose(f);
+        }
+    return out;
+}
+
+TEST(DebugLog, HexDumpLayout)
+{
+    uint8_t bytes[33];
+    for (int i = 0; i < 33; i++)
+        bytes[i] = uint8_t(0xA0 + i);
+    EXPECT_EQ(logged(2, [&] { dbg_hex(2, bytes, 17); }),
+              "A0-A1-A2-A3-A4-A5-A6-A7  A8-A9-AA-AB-AC-AD-AE-AF\nB0");
+    EXPECT_EQ(logged(2, [&] { dbg_hex(2, bytes, 8); }), "A0-A1-A2-A3-A4-A5-A6-A7  ");
+    EXPECT_EQ(logged(2, [&] { dbg_hex(2, bytes, 3); }), "A0-A1-A2");
+    EXPECT_EQ(logged(1, [&] { dbg_hex(2, bytes, 3); }), "");
+    EXPECT_EQ(logged(1, [&] { pkt_dump(bytes, 3); }), "");
+    EXPECT_EQ(logged(2, [&] { pkt_dump(bytes, 16); }),
+              "\n===============packet dump start===============\n"
+              "A0-A1-A2-A3-A4-A5-A6-A7  A8-A9-AA-AB-AC-AD-AE-AF\n"
+              "\n===============packet dump finished=============\n");
+}
+
+TEST(DebugLog, HeaderOnlyPacketIsNotEncoded)
+{
+    uint8_t pkt[PKT_SIZE];
+    header_generator(pkt, 0, 3, 2, 1, 0, 16, 0);
+    int len = HEADER_SIZE;
+    EXPECT_EQ(logged(3, [&] { encode_buf(pkt, &len); }),
+              "buf length less than 16 does not needed encode\n");
+    EXPECT_EQ(logged(2, [&] { encode_buf(pkt, &len); }), "");
+}
+
+TEST(DebugLog, HeaderCheckRecordForUnknownResult)
+{
+    pkt_header h = make_header(40);
+    testing::internal::CaptureStdout();
+    std::string log = logged(1, [&] { header_check(h); });
+    testing::internal::GetCapturedStdout();
+    EXPECT_NE(log.find("] Header check:[40], message:\"Tovik_ac version too old, please update "
+                       "it\" \n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.rfind("[DBG][Func:header_check][Line:", 0), 0u) << log;
+}
+
+}  // namespace
