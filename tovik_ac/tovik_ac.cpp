@@ -172,7 +172,8 @@ int ac_process()
         encode_buf(request, &req_len);
     ssize_t got;
     if (tcp) {
-        (void)!write(sock.fd, request, size_t(req_len));
+        // A peer that has gone away must not end the run by SIGPIPE.
+        (void)!send(sock.fd, request, size_t(req_len), MSG_NOSIGNAL);
         got = read(sock.fd, reply, sizeof reply);
     } else {
         (void)!sendto(sock.fd, request, size_t(req_len), 0,
