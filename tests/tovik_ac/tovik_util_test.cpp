@@ -231,20 +231,25 @@ namespace {
 
 // Runs `body` at the given debug level and returns what it wrote to the TCP log; the log
 // file that was there before comes back afterwards.
+bool slurp(const char *path, std::string *out)
+{
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return false;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        out->append(buf, n);
+    fclose(f);
+    return true;
+}
+
 template <typename F>
 std::string logged(int level, F body)
 {
     const char *path = "/tmp/Tovik_tcp_debug.log";
-    std::string saved;
-    bool had = false;
-    if (FILE *f = fopen(path, "rb")) {
-        had = true;
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-            saved.append(buf, n);
-        fclose(f);
-    }
+    std::string saved, out;
+    bool had = slurp(path, &saved);
     remove(path);
     int old_level = dbg_flag, old_proto = protocol_flag;
     dbg_flag = level;
@@ -252,14 +257,7 @@ std::string logged(int level, F body)
     body();
     dbg_flag = old_level;
     protocol_flag = old_proto;
-    std::string out;
-    if (FILE *f = fopen(path, "rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-            out.append(buf, n);
-        fclose(f);
-    }
+    slurp(path, &out);
     remove(path);
     if (had)
         if (FILE *f = fopen(path, "wb")) {
