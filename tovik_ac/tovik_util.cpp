@@ -199,7 +199,7 @@ int header_check(pkt_header header)
     return code;
 }
 
-// Number of 32-bit words that hold the payload of a packet of `length` bytes.
+// Number of 32-bit words that hold `payload` bytes.
 static int block_count(int payload)
 {
     return payload / 4 + (payload % 4 ? 1 : 0);

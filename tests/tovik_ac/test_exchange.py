@@ -1,6 +1,7 @@
 """tovik_ac against mgmt_sim: wire bytes of every request kind, both transports, enciphered
 and plain, reply results, broken replies, time-outs and failing socket calls."""
 import os
+import re
 import struct
 import tempfile
 import time
@@ -177,6 +178,38 @@ class Replies(Exchange):
     def test_reply_shorter_than_header_is_not_success(self):
         proc, _ = self.exchange([], ["--reply-hex", "313233"], "udp")
         self.expect(proc, "")
+
+
+def loopback_name_from_hosts_file():
+    """A name that /etc/hosts maps to a loopback address, where the files are asked before
+    any other source; None otherwise (a lookup could then leave the machine)."""
+    try:
+        sources = []
+        for line in open("/etc/nsswitch.conf"):
+            words = line.split("#")[0].split()
+            if words and words[0] == "hosts:":
+                sources = words[1:]
+        if not sources or sources[0] != "files":
+            return None
+        for line in open("/etc/hosts"):
+            words = line.split("#")[0].split()
+            if len(words) >= 2 and words[0].startswith("127."):
+                for name in words[1:]:
+                    if re.fullmatch(r"\w+(\.\w+)+|localhost", name):
+                        return name, words[0]
+    except OSError:
+        pass
+    return None
+
+
+class ServerName(Exchange):
+    def test_name_from_hosts_file(self):
+        found = loopback_name_from_hosts_file()
+        if not found or found[1] != "127.0.0.1":
+            self.skipTest("no name for 127.0.0.1 in /etc/hosts")
+        proc, req = self.exchange(["-sa", found[0]])
+        self.expect(proc, SUCCESS)
+        self.assertIsNotNone(req)
 
 
 class Failures(Exchange):
