@@ -185,6 +185,16 @@ class DebugLog(tc.ClientTest):
         self.assertEqual(self.logs()[0], rec("checkoption", "debug level=1\n") +
                          option("-addmac", "addmac=%s\n" % MAC) + option("-searchmac"))
 
+    def test_timeout_takes_the_leading_number(self):
+        # The pattern admits any text ending in 1000; only leading digits count.
+        self.expect(tc.client(["-dbg", "1", "-t", "5000", "-t", "-1000", "-t", "12x1000", "-P"]),
+                    "[ERR] Option [-P] not support\n"
+                    "Try `tovik_ac ?' or `tovik_ac -h' or `tovik_ac --help' for more "
+                    "information.\n", 15)
+        self.assertEqual(self.logs()[0], rec("checkoption", "debug level=1\n") +
+                         option("-t", "timeout=5000\n") + option("-t", "timeout=0\n") +
+                         option("-t", "timeout=12\n"))
+
     def test_level_set_back_to_zero_stops_records(self):
         self.expect(tc.client(["-dbg", "2", "-un", "a", "-dbg", "0", "-un", "b", "-P"]),
                     "[ERR] Option [-P] not support\n"
