@@ -367,11 +367,12 @@ void serve_tcp(int listener)
     analyse(r);
     uint8_t reply[PKT];
     int reply_len = -1;
-    if (!cfg.silent) {
+    // Logged before answering, so the record is there by the time the client has its reply.
+    if (!cfg.silent)
         reply_len = build_reply(r, reply);
-        (void)!write(fd, reply, size_t(reply_len));
-    }
     log_request("tcp", r, reply, reply_len);
+    if (!cfg.silent)
+        (void)!write(fd, reply, size_t(reply_len));
     if (cfg.silent) {
         // Hold the connection open until the client gives up.
         struct timeval wait = {0, 0};
@@ -396,12 +397,12 @@ void serve_udp(int fd)
     analyse(r);
     uint8_t reply[PKT];
     int reply_len = -1;
-    if (!cfg.silent) {
+    if (!cfg.silent)
         reply_len = build_reply(r, reply);
+    log_request("udp", r, reply, reply_len);
+    if (!cfg.silent)
         sendto(fd, reply, size_t(reply_len), 0, reinterpret_cast<struct sockaddr *>(&peer),
                peer_len);
-    }
-    log_request("udp", r, reply, reply_len);
 }
 
 int open_socket(int type, uint16_t port)
