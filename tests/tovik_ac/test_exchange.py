@@ -2,6 +2,7 @@
 and plain, reply results, broken replies, time-outs and failing socket calls."""
 import os
 import re
+import socket
 import struct
 import tempfile
 import time
@@ -200,6 +201,34 @@ def loopback_name_from_hosts_file():
     except OSError:
         pass
     return None
+
+
+class SimulatorChecks(Exchange):
+    """The simulator's own checks, which the wire comparisons above rely on."""
+
+    def ask(self, request):
+        with self.sim() as sim:
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+                s.settimeout(10)
+                s.sendto(request, ("127.0.0.1", sim.port))
+                reply = s.recv(512)
+        return reply, tc.read_requests(self.log)[-1]
+
+    def test_requests_that_fail_the_checks(self):
+        good = packet(head() + [elem(13, "")] + tail(), False)
+        cases = [
+            (b"124" + good[3:], 5, "magic"),
+            (good[:8] + b"\x11" + good[9:], 15, "header fields"),
+            (good[:-1], 15, "length"),
+            (good[:14] + b"\x00\x01" + good[16:17], 15, "element overrun"),
+        ]
+        for request, code, problem in cases:
+            with self.subTest(problem=problem):
+                reply, logged = self.ask(request)
+                self.assertEqual(reply[9], code)
+                self.assertEqual(logged["problem"], problem)
+        reply, logged = self.ask(good)
+        self.assertEqual((reply[9], logged["check"]), (0, 0))
 
 
 class ServerName(Exchange):
