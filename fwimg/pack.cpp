@@ -267,15 +267,14 @@ void print_uboot_header(const imglib::image_header& h)
     printf("CheckFlag:%d\n", h.magic == 0xFFFFFFFFu ? 0 : 1);
 }
 
-int encapsulate(const uint8_t* data, std::size_t len, const char* dir)
+namespace {
+
+// Completes the header for a data CRC, returns its file form in `bytes`.
+void finish_header(uint32_t dcrc, uint8_t bytes[imglib::HEADER_SIZE])
 {
-    if (len > UINT32_MAX)
-        return -EFBIG;
     imglib::image_header& h = _core_header;
-    h.size = static_cast<uint32_t>(len);
-    h.dcrc = update_crc32(data, len);
+    h.dcrc = dcrc;
     h.hcrc = 0;
-    uint8_t bytes[imglib::HEADER_SIZE];
     imglib::header_to_bytes(h, bytes);
     h.hcrc = imglib::header_crc(bytes, false);
     imglib::store_be32(bytes + imglib::OFF_HCRC, h.hcrc);
@@ -283,21 +282,44 @@ int encapsulate(const uint8_t* data, std::size_t len, const char* dir)
         print_image_header(h);
         printf("\n\n");
     }
+}
+
+// Pieces small enough to be still in the cache when they are written after their CRC.
+constexpr std::size_t PIECE = 256 * 1024;
+
+}  // namespace
+
+int encapsulate(const uint8_t* data, std::size_t len, const char* dir)
+{
+    if (len > UINT32_MAX)
+        return -EFBIG;
+    _core_header.size = static_cast<uint32_t>(len);
+    uint8_t bytes[imglib::HEADER_SIZE];
     int ret = image_file_name(dir);
-    if (ret < 0)
-        return ret;
-    int fd = open(s, O_WRONLY | O_CREAT | O_EXCL, 0600);
+    int fd = ret < 0 ? -1 : open(s, O_WRONLY | O_CREAT | O_EXCL, 0600);
     if (fd < 0) {
-        int err = errno;
-        if (ignore_flag == 1) {
+        int err = ret < 0 ? -ret : errno;
+        finish_header(update_crc32(data, len), bytes);
+        if (ret == 0 && ignore_flag == 1) {
+            errno = err;
             perror("open fail");
             printf("filename %s \n", s);
         }
         return -err;
     }
-    ret = write_all(fd, bytes, sizeof bytes);
-    if (ret == 0 && len > 0)
-        ret = write_all(fd, data, len);
+    // The data goes to its place after the header first, each piece's CRC taken just before
+    // it is written; the header follows once the CRC is known.
+    uint32_t reg = 0;
+    if (lseek(fd, imglib::HEADER_SIZE, SEEK_SET) < 0)
+        ret = -errno;
+    for (std::size_t off = 0; ret == 0 && off < len; off += PIECE) {
+        std::size_t n = len - off < PIECE ? len - off : PIECE;
+        reg = update_crc32(data + off, n, reg);
+        ret = write_all(fd, data + off, n);
+    }
+    finish_header(reg, bytes);
+    if (ret == 0 && pwrite(fd, bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes))
+        ret = errno ? -errno : -EIO;
     if (close(fd) != 0 && ret == 0)
         ret = -errno;
     if (ret < 0) {
