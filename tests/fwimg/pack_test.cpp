@@ -156,7 +156,8 @@ protected:
     {
         std::string path = dir + "/" + name;
         FILE* f = fopen(path.c_str(), "wb");
-        fwrite(bytes.data(), 1, bytes.size(), f);
+        if (!bytes.empty())
+            fwrite(bytes.data(), 1, bytes.size(), f);
         fclose(f);
         files.push_back(path);
         return path;
