@@ -1,0 +1,31 @@
+// CRCs, image checks and small text helpers of fwimg.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "imglib.h"
+
+namespace fwimg {
+
+using imglib::crc32;
+using imglib::update_crc32;
+
+// 0 for an intact image, 1 when its length, a CRC or (controller-package build) its magic
+// number does not match, -EIO when it cannot be opened, examined or mapped.
+int check_file_crc32(const char* path);
+// The same for a boot-loader image: configured magic number first, standard CRC-32 values.
+int check_file_crc32_uboot(const char* path);
+
+// Splits `text` at any of `delims` into up to four unsigned decimal components, each cut to
+// 8 bits; missing components are 0. Overwrites the delimiters. Returns the count stored.
+int strtodec(char* text, uint8_t out[4], const char* delims);
+
+// Copies the last path component of `path` into `out` (FILENAME_SIZE bytes). Returns 0,
+// -EINVAL for an empty path, -ENAMETOOLONG when it does not fit.
+int parser_filename(const char* path, char* out);
+
+// Copies `src` into the `size`-byte buffer `dst`; -ENAMETOOLONG (dst untouched) if it does not fit.
+int copy_text(char* dst, std::size_t size, const char* src);
+
+}  // namespace fwimg

@@ -1,0 +1,227 @@
+// Header setters and image checks; built once per build of fwimg.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "pack.h"
+#include "util.h"
+
+namespace {
+
+using namespace fwimg;
+
+const std::string prefix = MODULE_PREFIX;
+
+std::string model_bytes()
+{
+    return std::string(imglib::name_model(_core_header.name));
+}
+
+class Setters : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        header_reset();
+        gu4magic_num = DEFAULT_MAGIC;
+    }
+};
+
+TEST_F(Setters, Company)
+{
+    EXPECT_EQ(0, set_company("ABCDEFG"));
+    EXPECT_EQ(0, std::memcmp(_core_header.company, "ABCDEFG\0", 8));
+    EXPECT_EQ(-EINVAL, set_company("ABCDEFGH"));
+    EXPECT_EQ(0, set_company("AB"));
+    EXPECT_EQ(0, std::memcmp(_core_header.company, "AB\0\0\0\0\0\0", 8));
+}
+
+TEST_F(Setters, VersionAndControllerVersion)
+{
+    EXPECT_EQ(0, set_version("1.2.3"));
+    EXPECT_EQ(prefix + "1.2.3", module_text());
+    EXPECT_EQ(0, set_controller_version("4.5"));
+    EXPECT_EQ(prefix + "1.2.3-4.5", std::string(imglib::name_module(_core_header.name)));
+    // Module text, its zero and the (empty) model's zero must fit 32 bytes.
+    const std::size_t longest = 30 - prefix.size();
+    EXPECT_EQ(0, set_version(std::string(longest, '9').c_str()));
+    EXPECT_EQ(-EINVAL, set_version(std::string(longest + 1, '9').c_str()));
+    EXPECT_EQ(-EINVAL, set_version(std::string(VERSION_TEXT_MAX + 1, '9').c_str()));
+    EXPECT_EQ(prefix + std::string(longest, '9'), module_text());  // refusals change nothing
+    EXPECT_EQ(-EINVAL, set_controller_version(""));  // the "-" needs room too
+    EXPECT_EQ(0, set_version("1"));
+    EXPECT_EQ(0, set_controller_version(std::string(30 - prefix.size() - 2, 'c').c_str()));
+    EXPECT_EQ(30u, module_text().size());
+}
+
+TEST_F(Setters, VersionBytes)
+{
+    struct {
+        const char* text;
+        uint8_t expect[4];
+        int count;
+    } cases[] = {
+        {"1.2.3", {1, 2, 3, 0}, 3},
+        {"1.2.3.4.5", {1, 2, 3, 4}, 4},
+        {"1.300", {1, 0x2C, 0, 0}, 2},
+        {"7", {7, 0, 0, 0}, 1},
+    };
+    for (const auto& c : cases) {
+        char buf[32];
+        std::strcpy(buf, c.text);
+        uint8_t out[4] = {9, 9, 9, 9};
+        EXPECT_EQ(c.count, strtodec(buf, out, "."));
+        EXPECT_EQ(0, std::memcmp(c.expect, out, 4)) << c.text;
+    }
+}
+
+TEST_F(Setters, ModelPlacedAfterModuleInAnyOrder)
+{
+    ASSERT_EQ(0, set_version("1.2.3"));
+    ASSERT_EQ(0, set_modulename("AP123"));
+    uint8_t first[32];
+    std::memcpy(first, _core_header.name, 32);
+    header_reset();
+    ASSERT_EQ(0, set_modulename("AP123"));
+    ASSERT_EQ(0, set_version("1.2.3"));
+    EXPECT_EQ(0, std::memcmp(first, _core_header.name, 32));
+#ifdef FWIMG_AC
+    EXPECT_EQ("AP123", model_bytes());
+#else
+    EXPECT_EQ("\x0b\x68\x20\xc4", model_bytes());
+#endif
+}
+
+TEST_F(Setters, ModelRefusals)
+{
+    ASSERT_EQ(0, set_version("1.2.3"));
+#ifdef FWIMG_AC
+    EXPECT_EQ(0, set_modulename("ABCDEFGHIJKLMNO"));  // 15
+    EXPECT_EQ(-EINVAL, set_modulename("ABCDEFGHIJKLMNOP"));
+    EXPECT_EQ(0, set_modulename("AP_1 x"));  // plain text, stored as given
+#else
+    EXPECT_EQ(-EINVAL, set_modulename("AP_1"));
+    EXPECT_EQ(-EINVAL, set_modulename("ABCDEFGHIJKLMNOPQR"));
+    EXPECT_EQ(-EINVAL, set_modulename("AxF0z"));
+    EXPECT_EQ(0, set_modulename("ABCDEFGHIJKLMNOPQ"));
+#endif
+    // The model may take what the module text leaves, less the two zeros.
+    header_reset();
+    ASSERT_EQ(0, set_version(std::string(30 - prefix.size() - 1, '1').c_str()));
+    EXPECT_EQ(0, set_modulename("A"));
+    EXPECT_EQ(-EINVAL, set_modulename("AB"));
+    EXPECT_EQ(ac_build ? "A" : "\x0b", model_bytes());
+    EXPECT_EQ(-EINVAL, set_controller_version("x"));
+}
+
+TEST(ParserFilename, LastComponent)
+{
+    char out[FILENAME_SIZE];
+    EXPECT_EQ(0, parser_filename("/a/b/c.img", out));
+    EXPECT_STREQ("c.img", out);
+    EXPECT_EQ(0, parser_filename("c.img", out));
+    EXPECT_STREQ("c.img", out);
+    EXPECT_EQ(0, parser_filename("dir/", out));
+    EXPECT_STREQ("", out);
+    EXPECT_EQ(-EINVAL, parser_filename("", out));
+    EXPECT_EQ(0, parser_filename(("/x/" + std::string(127, 'n')).c_str(), out));
+    EXPECT_EQ(-ENAMETOOLONG, parser_filename(("/x/" + std::string(128, 'n')).c_str(), out));
+}
+
+// Image files for the checks, in a private folder.
+class Checks : public ::testing::Test {
+protected:
+    std::string dir;
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/fwimg_checkXXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(tmpl));
+        dir = tmpl;
+        gu4magic_num = DEFAULT_MAGIC;
+    }
+    void TearDown() override
+    {
+        for (const std::string& f : files)
+            unlink(f.c_str());
+        rmdir(dir.c_str());
+    }
+    std::vector<std::string> files;
+
+    std::string write(const std::string& name, const std::vector<uint8_t>& bytes)
+    {
+        std::string path = dir + "/" + name;
+        FILE* f = fopen(path.c_str(), "wb");
+        if (!bytes.empty())
+            fwrite(bytes.data(), 1, bytes.size(), f);
+        fclose(f);
+        files.push_back(path);
+        return path;
+    }
+
+    // An image of `data` with either CRC variant.
+    static std::vector<uint8_t> image(const std::string& data, uint32_t magic, bool standard)
+    {
+        imglib::image_header h;
+        h.magic = magic;
+        h.size = static_cast<uint32_t>(data.size());
+        const auto* p = reinterpret_cast<const uint8_t*>(data.data());
+        h.dcrc = standard ? imglib::crc32(0, p, data.size()) : imglib::update_crc32(p, data.size());
+        std::vector<uint8_t> out(64);
+        imglib::header_to_bytes(h, out.data());
+        imglib::store_be32(out.data() + 4, imglib::header_crc(out.data(), standard));
+        out.insert(out.end(), data.begin(), data.end());
+        return out;
+    }
+};
+
+TEST_F(Checks, OwnImage)
+{
+    auto good = image("firmware bytes", DEFAULT_MAGIC, false);
+    EXPECT_EQ(0, check_file_crc32(write("good", good).c_str()));
+    EXPECT_EQ(0, check_file_crc32(write("empty", image("", DEFAULT_MAGIC, false)).c_str()));
+
+    auto longer = good;
+    longer.push_back(0);
+    EXPECT_EQ(1, check_file_crc32(write("longer", longer).c_str()));
+    auto shorter = good;
+    shorter.pop_back();
+    EXPECT_EQ(1, check_file_crc32(write("shorter", shorter).c_str()));
+    auto data_bad = good;
+    data_bad[70] ^= 1;
+    EXPECT_EQ(1, check_file_crc32(write("data_bad", data_bad).c_str()));
+    auto hdr_bad = good;
+    hdr_bad[40] ^= 1;
+    EXPECT_EQ(1, check_file_crc32(write("hdr_bad", hdr_bad).c_str()));
+    EXPECT_EQ(1, check_file_crc32(write("tiny", {1, 2, 3}).c_str()));
+    EXPECT_EQ(1, check_file_crc32(write("zero", {}).c_str()));
+    EXPECT_EQ(1, check_file_crc32(write("std", image("x", DEFAULT_MAGIC, true)).c_str()));
+
+    // Another magic number: only the controller-package build minds.
+    auto other = image("firmware bytes", 0x12345678, false);
+    EXPECT_EQ(ac_build ? 1 : 0, check_file_crc32(write("other", other).c_str()));
+
+    EXPECT_EQ(-EIO, check_file_crc32((dir + "/missing").c_str()));
+    EXPECT_EQ(-EIO, check_file_crc32(dir.c_str()));
+}
+
+TEST_F(Checks, BootLoaderImage)
+{
+    const uint32_t legacy = 0x27051956;
+    auto good = image("kernel", legacy, true);
+    std::string path = write("uimage", good);
+    EXPECT_EQ(1, check_file_crc32_uboot(path.c_str()));  // not the configured magic number
+    gu4magic_num = legacy;
+    EXPECT_EQ(0, check_file_crc32_uboot(path.c_str()));
+    auto bad = good;
+    bad.back() ^= 0x80;
+    EXPECT_EQ(1, check_file_crc32_uboot(write("bad", bad).c_str()));
+    EXPECT_EQ(1, check_file_crc32_uboot(write("own", image("kernel", legacy, false)).c_str()));
+    EXPECT_EQ(-EIO, check_file_crc32_uboot((dir + "/missing").c_str()));
+}
+
+}  // namespace
