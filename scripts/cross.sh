@@ -18,11 +18,12 @@ budget_order=(qor tovik_ac fwimg fwimg_ac lattermark)
 # --- packages -------------------------------------------------------------------------------
 bash scripts/deps.sh
 
+# (No "cmd | grep -q" here: under pipefail, grep's early exit can fail the pipeline.)
 installed() {
-  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+  [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
 }
 
-if ! dpkg --print-foreign-architectures | grep -qx armhf; then
+if ! [[ $'\n'$(dpkg --print-foreign-architectures)$'\n' == *$'\n'armhf$'\n'* ]]; then
   echo "cross: adding the armhf architecture"
   dpkg --add-architecture armhf
 fi
@@ -48,7 +49,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   # any other would replace the native package, so it is left out (with a word).
   install=()
   for p in "${missing[@]}"; do
-    if [[ $p == *:armhf ]] && ! apt-cache show "$p" 2>/dev/null | grep -q '^Multi-Arch: same'; then
+    ma=$(apt-cache show "$p" 2>/dev/null | awk '/^Multi-Arch:/ && m == "" { m = $2 } END { print m }')
+    if [[ $p == *:armhf && $ma != same ]]; then
       echo "cross: $p cannot be installed beside the native package; skipped" >&2
       continue
     fi
@@ -86,7 +88,7 @@ for p in "${budget_order[@]}"; do
   $triplet-strip "$tmp/$p"
   bytes=$(stat -c %s "$tmp/$p")
   limit=$((budget_kib[$p] * 1024))
-  if ! $triplet-readelf -l "$f" | grep -q 'Requesting program interpreter'; then
+  if [[ $($triplet-readelf -l "$f") != *'Requesting program interpreter'* ]]; then
     verdict="NOT DYNAMIC"
     over+=("$p")
   elif [ "$bytes" -le "$limit" ]; then
