@@ -74,6 +74,7 @@ cmake -S . -B "$build" -G Ninja \
   -DCMAKE_EXE_LINKER_FLAGS="-Wl,--gc-sections -Wl,--as-needed" \
   -DWERROR=ON "$@" >/dev/null
 cmake --build "$build" -j"$jobs"
+echo "cross: packages and build took ${SECONDS} s"
 
 # --- size report ----------------------------------------------------------------------------
 over=()
@@ -105,7 +106,8 @@ done
 
 # --- tests under qemu-arm -------------------------------------------------------------------
 status=0
-(cd "$build" && ctest --output-on-failure -j"$jobs") || status=$?
+# A test without a time limit of its own gets 300 s: a hang under the emulator ends there.
+(cd "$build" && ctest --output-on-failure --timeout 300 -j"$jobs") || status=$?
 if [ ${#over[@]} -gt 0 ]; then
   echo "cross: over budget or not dynamically linked: ${over[*]}" >&2
   exit 1
