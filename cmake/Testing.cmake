@@ -6,11 +6,41 @@
 #
 # add_script_test(NAME SCRIPT [ARGS...])
 #   registers a python3 integration test. The script finds the programs through BIN_DIR
-#   and prefixes each run with EMULATOR (empty on a native build).
+#   and prefixes each run with EMULATOR (empty on a native build); HOST_BIN_DIR (set only
+#   under emulation) holds the programs in a form that a shell can start.
 
 set(TEST_EMULATOR "")
+set(TEST_HOST_BIN_DIR "")
 if(CMAKE_CROSSCOMPILING_EMULATOR)
   string(JOIN " " TEST_EMULATOR ${CMAKE_CROSSCOMPILING_EMULATOR})
+  set(TEST_HOST_BIN_DIR ${CMAKE_BINARY_DIR}/bin-host)
+endif()
+
+# Under emulation a shell cannot start a target program (no binfmt): a program that runs
+# another of ours through system() or popen() (a stand-in of an appliance command, say) gets
+# it from bin-host/, which holds one small script per executable that starts it under the
+# emulator. The integration tests see that folder as HOST_BIN_DIR.
+function(_emulator_wrappers_in dir)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(t ${targets})
+    get_target_property(type ${t} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      file(GENERATE OUTPUT ${TEST_HOST_BIN_DIR}/$<TARGET_FILE_NAME:${t}>
+           CONTENT "#!/bin/sh\nexec ${TEST_EMULATOR} \"$<TARGET_FILE:${t}>\" \"$@\"\n"
+           FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                            WORLD_READ WORLD_EXECUTE)
+    endif()
+  endforeach()
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(d ${subdirs})
+    _emulator_wrappers_in(${d})
+  endforeach()
+endfunction()
+function(_emulator_wrappers)
+  _emulator_wrappers_in(${CMAKE_SOURCE_DIR})
+endfunction()
+if(TEST_HOST_BIN_DIR)
+  cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _emulator_wrappers)
 endif()
 
 function(add_unit_test name)
@@ -32,6 +62,6 @@ function(add_script_test name script)
   endif()
   add_test(NAME ${name} COMMAND ${PYTHON3} ${script} ${ARGN})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "BIN_DIR=${CMAKE_BINARY_DIR}/bin;EMULATOR=${TEST_EMULATOR};PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/lib;PYTHONDONTWRITEBYTECODE=1"
+    ENVIRONMENT "BIN_DIR=${CMAKE_BINARY_DIR}/bin;EMULATOR=${TEST_EMULATOR};HOST_BIN_DIR=${TEST_HOST_BIN_DIR};PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/lib;PYTHONDONTWRITEBYTECODE=1"
     TIMEOUT 300)
 endfunction()

@@ -2,6 +2,10 @@
 
 BIN_DIR names the folder of the built programs; EMULATOR (may be empty) is put in front of
 every program run, so the same tests run the armhf build under qemu-arm.
+
+A shell cannot start an emulated program, so a test whose program runs another of ours through
+the shell (a stand-in found on PATH) names SHELL_BIN_DIR, not BIN_DIR, on that PATH; a PATH
+entry naming BIN_DIR is changed to SHELL_BIN_DIR in every run all the same.
 """
 import os
 import shlex
@@ -11,6 +15,9 @@ import time
 
 BIN_DIR = os.environ.get("BIN_DIR", os.path.join(os.path.dirname(__file__), "../../build/bin"))
 EMULATOR = shlex.split(os.environ.get("EMULATOR", ""))
+# Programs in a form a shell can start: BIN_DIR itself, or under emulation the folder of
+# scripts that start each program under the emulator.
+SHELL_BIN_DIR = (os.environ.get("HOST_BIN_DIR") or BIN_DIR) if EMULATOR else BIN_DIR
 
 
 def prog(name):
@@ -18,11 +25,21 @@ def prog(name):
     return EMULATOR + [os.path.join(BIN_DIR, name)]
 
 
-def run(name, args=(), input=None, env=None, timeout=60, cwd=None):
-    """Run a built program; returns CompletedProcess with bytes stdout/stderr."""
+def _environment(env):
     full_env = dict(os.environ)
     if env:
         full_env.update(env)
+    if SHELL_BIN_DIR != BIN_DIR and "PATH" in full_env:
+        bin_dir = os.path.realpath(BIN_DIR)
+        full_env["PATH"] = os.pathsep.join(
+            SHELL_BIN_DIR if d and os.path.realpath(d) == bin_dir else d
+            for d in full_env["PATH"].split(os.pathsep))
+    return full_env
+
+
+def run(name, args=(), input=None, env=None, timeout=60, cwd=None):
+    """Run a built program; returns CompletedProcess with bytes stdout/stderr."""
+    full_env = _environment(env)
     return subprocess.run(prog(name) + list(args), input=input, capture_output=True,
                           env=full_env, timeout=timeout, cwd=cwd)
 
@@ -44,9 +61,7 @@ class Server:
 
     def start(self):
         port_file = os.path.join(self.dir.name, "port")
-        full_env = dict(os.environ)
-        if self.env:
-            full_env.update(self.env)
+        full_env = _environment(self.env)
         self.stderr = open(os.path.join(self.dir.name, "stderr"), "wb")
         self.proc = subprocess.Popen(prog(self.name) + ["--port", "0", "--port-file", port_file]
                                      + self.args, stdout=subprocess.DEVNULL,
