@@ -69,7 +69,8 @@ class Server:
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline:
             if os.path.exists(port_file):
-                text = open(port_file).read().strip()
+                with open(port_file) as f:
+                    text = f.read().strip()
                 if text:
                     self.port = int(text)
                     return self
