@@ -112,51 +112,13 @@ int image_file_name(const char* dir)
     return 0;
 }
 
-// An image's mapping for decapsulate; released on scope exit.
-struct image_map {
-    int fd = -1;
-    const uint8_t* data = nullptr;
-    std::size_t len = 0;
-    ~image_map()
-    {
-        if (data)
-            munmap(const_cast<uint8_t*>(data), len);
-        if (fd >= 0)
-            close(fd);
-    }
-};
-
-int open_image(const char* path, image_map& m)
+// Maps an image for decapsulate: a missing file is -ENOENT, one without a header -EIO.
+int open_image(const char* path, mapped_file& m)
 {
-    m.fd = open(path, O_RDONLY);
-    if (m.fd < 0) {
-        perror("open");
-        return -ENOENT;
-    }
-    struct stat st;
-    if (fstat(m.fd, &st) != 0) {
-        perror("fstat");
-        return -EIO;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        fprintf(stderr, "%s is not a file\n", path);
-        return -EIO;
-    }
-    if (static_cast<unsigned long long>(st.st_size) > SIZE_MAX) {
-        errno = EFBIG;
-        perror("mmap");
-        return -EIO;
-    }
-    if (st.st_size < static_cast<off_t>(imglib::HEADER_SIZE))
-        return -EIO;  // no header to read
-    m.len = static_cast<std::size_t>(st.st_size);
-    void* p = mmap(nullptr, m.len, PROT_READ, MAP_PRIVATE, m.fd, 0);
-    if (p == MAP_FAILED) {
-        perror("mmap");
-        return -EIO;
-    }
-    m.data = static_cast<const uint8_t*>(p);
-    return 0;
+    int ret = map_image(path, m, -ENOENT);
+    if (ret < 0)
+        return ret;
+    return m.data ? 0 : -EIO;
 }
 
 }  // namespace
@@ -359,7 +321,7 @@ void exportinfo(const char* dir)
 
 int decapsulate(const char* path, const char* dir)
 {
-    image_map m;
+    mapped_file m;
     int ret = open_image(path, m);
     if (ret < 0)
         return ret;
@@ -410,7 +372,7 @@ int decapsulate(const char* path, const char* dir)
 
 int decapsulate_uboot(const char* path)
 {
-    image_map m;
+    mapped_file m;
     int ret = open_image(path, m);
     if (ret < 0)
         return ret;

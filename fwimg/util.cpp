@@ -14,29 +14,20 @@
 
 namespace fwimg {
 
-namespace {
+mapped_file::~mapped_file()
+{
+    if (data)
+        munmap(const_cast<uint8_t*>(data), len);
+    if (fd >= 0)
+        close(fd);
+}
 
-// A read-only mapping of a whole regular file, released on scope exit.
-struct mapped_file {
-    int fd = -1;
-    const uint8_t* data = nullptr;
-    std::size_t len = 0;
-    ~mapped_file()
-    {
-        if (data)
-            munmap(const_cast<uint8_t*>(data), len);
-        if (fd >= 0)
-            close(fd);
-    }
-};
-
-// Opens and maps `path`; files shorter than a header are left unmapped (len holds their size).
-int map_image(const char* path, mapped_file& m)
+int map_image(const char* path, mapped_file& m, int open_error)
 {
     m.fd = open(path, O_RDONLY);
     if (m.fd < 0) {
         perror("open");
-        return -EIO;
+        return open_error;
     }
     struct stat st;
     if (fstat(m.fd, &st) != 0) {
@@ -64,6 +55,8 @@ int map_image(const char* path, mapped_file& m)
     madvise(p, m.len, MADV_SEQUENTIAL);
     return 0;
 }
+
+namespace {
 
 int check_mapped(const char* path, bool standard, bool check_magic)
 {

@@ -1,6 +1,7 @@
 // CRCs, image checks and small text helpers of fwimg.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 
@@ -27,5 +28,21 @@ int parser_filename(const char* path, char* out);
 
 // Copies `src` into the `size`-byte buffer `dst`; -ENAMETOOLONG (dst untouched) if it does not fit.
 int copy_text(char* dst, std::size_t size, const char* src);
+
+// A read-only mapping of a whole regular file, released on scope exit.
+struct mapped_file {
+    int fd = -1;
+    const uint8_t* data = nullptr;
+    std::size_t len = 0;
+    mapped_file() = default;
+    mapped_file(const mapped_file&) = delete;
+    mapped_file& operator=(const mapped_file&) = delete;
+    ~mapped_file();
+};
+
+// Opens and maps `path`. Returns 0, `open_error` when it cannot be opened, -EIO when it is
+// not a regular file or cannot be examined or mapped. A file shorter than a header is left
+// unmapped (data null, len its size).
+int map_image(const char* path, mapped_file& m, int open_error = -EIO);
 
 }  // namespace fwimg
