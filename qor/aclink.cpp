@@ -63,9 +63,11 @@ int ac_connect(const char *server, int port) {
     return sock;
 }
 
+bool ac_peer_may_close = false;
+
 void ac_disconnect(int sock) {
     uint8_t code = REQ_CLOSE;
-    if (ac_send_all(sock, &code, 1) < 0) perror(WRITE_FAILED);
+    if (ac_send_all(sock, &code, 1) < 0 && !ac_peer_may_close) perror(WRITE_FAILED);
     if (close(sock) < 0) perror("ERROR");
 }
 

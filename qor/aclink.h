@@ -45,6 +45,10 @@ extern int ac_sock;
 // status 1 after its message on any failure.
 int ac_connect(const char *server, int port);
 
+// Set by commands that stop the AC: the closing byte may then meet a connection the AC
+// has already dropped, which is expected and not reported.
+extern bool ac_peer_may_close;
+
 // Sends the closing byte and closes the socket.
 void ac_disconnect(int sock);
 

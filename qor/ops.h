@@ -43,6 +43,41 @@ int cmd_dbg(const option_arg *args, int count);
 int cmd_cac(const option_arg *args, int count);
 int cmd_sh(const option_arg *args, int count);
 
+// ---- requests of the firmware commands; each returns 0 or 1 --------------------------
+
+// REQ_UPGRADE: n result bytes are read and reported.
+int request_upgrade(int sock, const std::vector<mac_addr> &macs, uint32_t period, uint32_t type);
+
+// REQ_INIT_FW: no reply.
+int request_init_fw(int sock, uint32_t state);
+
+// REQ_FW_LIST: result bytes are reported without failing the request; then the one-step
+// and two-step lists.
+int request_fw_list(int sock, const std::vector<mac_addr> &macs, std::vector<mac_addr> &one_step,
+                    std::vector<mac_addr> &two_step);
+
+// ---- requests of the radio operations; each returns 0 or 1 ----------------------------
+
+// REQ_SCAN: n result bytes are read and reported.
+int request_scan(int sock, const std::vector<mac_addr> &macs, uint8_t radio);
+
+// REQ_BG_SCAN, REQ_AUTO_CHANNEL, REQ_AUTO_TXPOWER (`code`). With `reads_status` a u32
+// count and that many status bytes are read; any non-zero status fails the request.
+int request_radio_auto(int sock, uint8_t code, uint32_t radio, uint8_t enable, uint32_t period,
+                       bool reads_status);
+
+// REQ_KICK: one result byte per WTP MAC is read and reported.
+int request_kick(int sock, const std::vector<mac_addr> &wtps, uint8_t radio, uint8_t wlan,
+                 const std::vector<mac_addr> &clients);
+
+// ---- requests of the daemon commands; each returns 0 or 1 -----------------------------
+
+// REQ_MEM_INFO: the path of the memory record file the AC wrote (*present false: none).
+int request_mem_info(int sock, std::string &path, bool *present);
+
+// REQ_NO_DISCOVERY: no reply.
+int request_no_discovery(int sock, uint32_t value);
+
 // ---- requests of the WTP control commands; each returns 0 or 1 ----------------------
 
 // REQ_RESET: n result bytes are read and reported.
