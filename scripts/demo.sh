@@ -33,8 +33,10 @@ fi
 port=$(cat "$work/port")
 echo "== AC simulator (pid $sim_pid) listening on 127.0.0.1:$port with sim/fleet.sample"
 
+# run [--no-eol] COMMAND OPTIONS...: --no-eol for output that ends without a line end.
 run() {
-  local shown="" word
+  local shown="" word eol=""
+  if [ "$1" = --no-eol ]; then eol=$'\n'; shift; fi
   for word in "$@"; do
     if [[ $word =~ ^[A-Za-z0-9_./:=,-]+$ ]]; then shown+=" $word"; else shown+=" '$word'"; fi
   done
@@ -43,7 +45,7 @@ run() {
   build/bin/qor "$@" --acserver 127.0.0.1 --acport "$port"
   local rc=$?
   set -e
-  echo "(exit status $rc)"
+  printf '%s(exit status %d)\n' "$eol" "$rc"
 }
 
 run rst --mac=00:11:22:33:44:55 --factory
@@ -52,6 +54,12 @@ run rst --mac=00:11:22:33:44:55,00:11:22:33:44:66 --wait 5
 run cac --mac=00:11:22:33:44:55 --ip 192.168.10.2
 run dbg --enable 1 --wtp --mac=00:11:22:33:44:55
 run rst --factory
+run upg --mac=00:11:22:33:44:55,00:11:22:33:44:77 --period 600
+run --no-eol fwlist --mac=00:11:22:33:44:55,00:11:22:33:44:66,00:11:22:33:44:77
+run bgscan --radio 5g --enable 1 --period 300
+run kick --mac=00:11:22:33:44:55 --radio 2g --wlan 1 --client 02:aa:bb:cc:dd:01
+run mem
+run nodc
 
 kill "$sim_pid"
 wait "$sim_pid" 2>/dev/null || true
