@@ -21,6 +21,7 @@ from simctl import AcSim
 
 NS_FLAG = "QOR_TEST_IN_NAMESPACE"
 PID_FILE = "/var/run/ac.pid"
+RUN_DIR = os.path.realpath(os.path.dirname(PID_FILE))
 IN_NAMESPACE = os.environ.get(NS_FLAG) == "1"
 
 
@@ -30,7 +31,7 @@ def rerun_in_namespaces():
             or not shutil.which("unshare"):
         return None
     cmd = ["unshare", "--pid", "--fork", "--mount-proc", "--propagation", "private"]
-    probe = subprocess.run(cmd + ["true"], capture_output=True)
+    probe = subprocess.run(cmd + ["mount", "-t", "tmpfs", "tmpfs", RUN_DIR], capture_output=True)
     if probe.returncode != 0:
         return None
     env = dict(os.environ, **{NS_FLAG: "1"})
@@ -296,6 +297,5 @@ if __name__ == "__main__":
         sys.exit(code)
     if IN_NAMESPACE:
         # A private /run: the pid file written here is seen by nothing outside.
-        subprocess.run(["mount", "-t", "tmpfs", "tmpfs", os.path.realpath(os.path.dirname(PID_FILE))],
-                       check=True)
+        subprocess.run(["mount", "-t", "tmpfs", "tmpfs", RUN_DIR], check=True)
     unittest.main()
