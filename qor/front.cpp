@@ -554,10 +554,10 @@ int opt_cannot_combine(int32_t a, int32_t b) {
     return 1;
 }
 
-int take_mac_list(const option_arg &a, bool &have, std::vector<mac_addr> &macs) {
-    if (have) return opt_duplicate(a.code);
+int mac_list_option::take(const option_arg &a) {
+    if (given()) return opt_duplicate(a.code);
     if (!parse_mac_list(a.value, macs)) return opt_invalid(a.code, a.value);
-    have = true;
+    text = a.value;
     return 0;
 }
 

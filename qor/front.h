@@ -155,10 +155,16 @@ int opt_cannot_specify(int32_t a, int32_t b);         // Could not specify --%s 
 int opt_cannot_use(int32_t a, int32_t b);             // Could not use --%s when --%s is specified.
 int opt_cannot_combine(int32_t a, int32_t b);         // --%s cannot be specified with --%s.
 
-// A MAC-list option (`mac`, `client`) that may be given once: a second one gives the
-// "Specify more than one" message, a value parse_mac_list refuses the "Invalid" one.
-// Returns 0 (list parsed, `have` set) or 1.
-int take_mac_list(const option_arg &a, bool &have, std::vector<mac_addr> &macs);
+// A MAC-list option (`mac`, `client`) that may be given once.
+struct mac_list_option {
+    std::vector<mac_addr> macs;
+    const char *text = nullptr;  // the value as typed; nullptr until given
+
+    bool given() const { return text != nullptr; }
+    // A second one gives the "Specify more than one" message, a value parse_mac_list
+    // refuses the "Invalid" one. Returns 0 (list parsed) or 1.
+    int take(const option_arg &a);
+};
 
 // Handler for commands that are not built yet: checks options against the row's
 // mask in order, then refuses; returns 1.

@@ -86,17 +86,14 @@ int request_debug(int sock, uint32_t enable, uint32_t wtp_flag, const uint8_t ma
 
 int cmd_rst(const option_arg *args, int count) {
     if (count == 0) return opt_require(OPT_MAC);
-    std::vector<mac_addr> macs;
-    bool have_mac = false;
+    mac_list_option mac;
     uint8_t factory = 0, flick = 0;
     uint32_t wait = 0;
-    const char *mac_text = nullptr;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
         switch (a.code) {
         case OPT_MAC:
-            if (take_mac_list(a, have_mac, macs)) return 1;
-            mac_text = a.value;
+            if (mac.take(a)) return 1;
             break;
         case OPT_FACTORY: factory = 1; break;
         case OPT_WAIT: wait = static_cast<uint32_t>(decimal_value(a.value)); break;
@@ -104,15 +101,14 @@ int cmd_rst(const option_arg *args, int count) {
         default: return opt_unknown(a.code);
         }
     }
-    if (!have_mac) return opt_require(OPT_MAC);
-    if (!body_len_fits(6 * macs.size() + 8)) return opt_invalid(OPT_MAC, mac_text);
-    return request_reset(ac_sock, macs, factory, wait, flick);
+    if (!mac.given()) return opt_require(OPT_MAC);
+    if (!body_len_fits(6 * mac.macs.size() + 8)) return opt_invalid(OPT_MAC, mac.text);
+    return request_reset(ac_sock, mac.macs, factory, wait, flick);
 }
 
 int cmd_sh(const option_arg *args, int count) {
     if (count == 0) return opt_require(OPT_MAC);
-    std::vector<mac_addr> macs;
-    bool have_mac = false;
+    mac_list_option mac;
     const char *command = nullptr;
     uint8_t type = 0;
     uint32_t timeout = 0;
@@ -120,7 +116,7 @@ int cmd_sh(const option_arg *args, int count) {
         const option_arg &a = args[i];
         switch (a.code) {
         case OPT_MAC:
-            if (take_mac_list(a, have_mac, macs)) return 1;
+            if (mac.take(a)) return 1;
             break;
         case OPT_TYPE: {
             int v = decimal_value(a.value);
@@ -138,17 +134,17 @@ int cmd_sh(const option_arg *args, int count) {
         default: return opt_unknown(a.code);
         }
     }
-    if (!have_mac) return opt_require(OPT_MAC);
+    if (!mac.given()) return opt_require(OPT_MAC);
     if (!command) return opt_require(OPT_CMD);
     // The body length and the text length are 16-bit fields: refuse what would wrap.
-    if (!body_len_fits(6 * macs.size() + 9 + strlen(command))) return opt_invalid(OPT_CMD, command);
+    if (!body_len_fits(6 * mac.macs.size() + 9 + strlen(command))) return opt_invalid(OPT_CMD, command);
 
     std::vector<std::string> outputs;
     std::vector<bool> present;
-    if (request_shell(ac_sock, macs, type, timeout, command, outputs, present)) return 1;
-    for (size_t i = 0; i < macs.size(); ++i) {
+    if (request_shell(ac_sock, mac.macs, type, timeout, command, outputs, present)) return 1;
+    for (size_t i = 0; i < mac.macs.size(); ++i) {
         if (!present[i]) continue;
-        const mac_addr &m = macs[i];
+        const mac_addr &m = mac.macs[i];
         printf("WTP %02x:%02x:%02x:%02x:%02x:%02x output:\n", m[0], m[1], m[2], m[3], m[4], m[5]);
         fwrite(outputs[i].data(), 1, outputs[i].size(), stdout);
         putchar('\n');
@@ -159,16 +155,13 @@ int cmd_sh(const option_arg *args, int count) {
 
 int cmd_cac(const option_arg *args, int count) {
     if (count == 0) return opt_require(OPT_MAC);
-    std::vector<mac_addr> macs;
-    bool have_mac = false;
-    const char *mac_text = nullptr;
+    mac_list_option mac;
     const char *address = nullptr;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
         switch (a.code) {
         case OPT_MAC:
-            if (take_mac_list(a, have_mac, macs)) return 1;
-            mac_text = a.value;
+            if (mac.take(a)) return 1;
             break;
         case OPT_IP: {
             if (address) return opt_duplicate(a.code);
@@ -187,10 +180,10 @@ int cmd_cac(const option_arg *args, int count) {
         default: return opt_unknown(a.code);
         }
     }
-    if (!have_mac) return opt_require(OPT_MAC);
+    if (!mac.given()) return opt_require(OPT_MAC);
     if (!address) return opt_require(OPT_IP);
-    if (!body_len_fits(6 * macs.size() + 3 + strlen(address))) return opt_invalid(OPT_MAC, mac_text);
-    return request_change_ac(ac_sock, macs, address);
+    if (!body_len_fits(6 * mac.macs.size() + 3 + strlen(address))) return opt_invalid(OPT_MAC, mac.text);
+    return request_change_ac(ac_sock, mac.macs, address);
 }
 
 int cmd_dbg(const option_arg *args, int count) {

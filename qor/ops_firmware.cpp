@@ -74,9 +74,7 @@ int request_fw_list(int sock, const std::vector<mac_addr> &macs, std::vector<mac
 
 int cmd_upg(const option_arg *args, int count) {
     if (count == 0) return opt_require(OPT_MAC);
-    std::vector<mac_addr> macs;
-    bool have_mac = false;
-    const char *mac_text = nullptr;
+    mac_list_option mac;
     uint32_t period = 0, type = 0;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
@@ -90,15 +88,14 @@ int cmd_upg(const option_arg *args, int count) {
             break;
         }
         case OPT_MAC:
-            if (take_mac_list(a, have_mac, macs)) return 1;
-            mac_text = a.value;
+            if (mac.take(a)) return 1;
             break;
         default: return opt_unknown(a.code);
         }
     }
-    if (!have_mac) return opt_require(OPT_MAC);
-    if (!body_len_fits(6 * macs.size() + 10)) return opt_invalid(OPT_MAC, mac_text);
-    return request_upgrade(ac_sock, macs, period, type);
+    if (!mac.given()) return opt_require(OPT_MAC);
+    if (!body_len_fits(6 * mac.macs.size() + 10)) return opt_invalid(OPT_MAC, mac.text);
+    return request_upgrade(ac_sock, mac.macs, period, type);
 }
 
 int cmd_initfw(const option_arg *args, int count) {
@@ -113,19 +110,16 @@ int cmd_initfw(const option_arg *args, int count) {
 
 int cmd_fwlist(const option_arg *args, int count) {
     if (count == 0) return opt_require(OPT_MAC);
-    std::vector<mac_addr> macs;
-    bool have_mac = false;
-    const char *mac_text = nullptr;
+    mac_list_option mac;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
         if (a.code != OPT_MAC) return opt_unknown(a.code);
-        if (take_mac_list(a, have_mac, macs)) return 1;
-        mac_text = a.value;
+        if (mac.take(a)) return 1;
     }
-    if (!body_len_fits(6 * macs.size() + 2)) return opt_invalid(OPT_MAC, mac_text);
+    if (!body_len_fits(6 * mac.macs.size() + 2)) return opt_invalid(OPT_MAC, mac.text);
 
     std::vector<mac_addr> one_step, two_step;
-    if (request_fw_list(ac_sock, macs, one_step, two_step)) return 1;
+    if (request_fw_list(ac_sock, mac.macs, one_step, two_step)) return 1;
     // One run of text, no separators: scripts split it at the "step=" labels.
     print_step_list("one step=", one_step);
     print_step_list("two step=", two_step);

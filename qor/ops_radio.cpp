@@ -137,25 +137,22 @@ int request_kick(int sock, const std::vector<mac_addr> &wtps, uint8_t radio, uin
 
 int cmd_scan(const option_arg *args, int count) {
     if (count == 0) return opt_require(OPT_MAC);
-    std::vector<mac_addr> macs;
-    bool have_mac = false;
-    const char *mac_text = nullptr;
+    mac_list_option mac;
     int radio = RADIO_UNSET;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
         switch (a.code) {
         case OPT_MAC:
-            if (take_mac_list(a, have_mac, macs)) return 1;
-            mac_text = a.value;
+            if (mac.take(a)) return 1;
             break;
         case OPT_RADIO: radio = radio_number(a.value, RADIO_SCAN); break;
         default: return opt_unknown(a.code);
         }
     }
-    if (!have_mac) return opt_require(OPT_MAC);
+    if (!mac.given()) return opt_require(OPT_MAC);
     if (radio == RADIO_UNSET) return opt_require(OPT_RADIO);
-    if (!body_len_fits(6 * macs.size() + 3)) return opt_invalid(OPT_MAC, mac_text);
-    return request_scan(ac_sock, macs, static_cast<uint8_t>(radio));
+    if (!body_len_fits(6 * mac.macs.size() + 3)) return opt_invalid(OPT_MAC, mac.text);
+    return request_scan(ac_sock, mac.macs, static_cast<uint8_t>(radio));
 }
 
 int cmd_bgscan(const option_arg *args, int count) { return run_radio_auto(bgscan_def, args, count); }
@@ -164,17 +161,15 @@ int cmd_autotp(const option_arg *args, int count) { return run_radio_auto(autotp
 
 int cmd_kick(const option_arg *args, int count) {
     if (count == 0) return opt_require(OPT_MAC);
-    std::vector<mac_addr> wtps, clients;
-    bool have_mac = false, have_client = false, have_wlan = false;
-    const char *mac_text = nullptr, *client_text = nullptr;
+    mac_list_option mac, client;
+    bool have_wlan = false;
     int radio = RADIO_UNSET;
     uint8_t wlan = 0;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
         switch (a.code) {
         case OPT_MAC:
-            if (take_mac_list(a, have_mac, wtps)) return 1;
-            mac_text = a.value;
+            if (mac.take(a)) return 1;
             break;
         case OPT_RADIO: radio = radio_number(a.value, RADIO_KICK); break;
         case OPT_WLAN:
@@ -186,20 +181,19 @@ int cmd_kick(const option_arg *args, int count) {
             have_wlan = true;
             break;
         case OPT_CLIENT:
-            if (take_mac_list(a, have_client, clients)) return 1;
-            client_text = a.value;
+            if (client.take(a)) return 1;
             break;
         default: return opt_unknown(a.code);
         }
     }
-    if (!have_mac) return opt_require(OPT_MAC);
+    if (!mac.given()) return opt_require(OPT_MAC);
     if (radio == RADIO_UNSET) return opt_require(OPT_RADIO);
     if (!have_wlan) return opt_require(OPT_WLAN);
-    if (!have_client) return opt_require(OPT_CLIENT);
-    if (!body_len_fits(6 * (clients.size() + 1 + wtps.size()))) {
+    if (!client.given()) return opt_require(OPT_CLIENT);
+    if (!body_len_fits(6 * (client.macs.size() + 1 + mac.macs.size()))) {
         // Name the list that makes the request too long.
-        if (clients.size() > wtps.size()) return opt_invalid(OPT_CLIENT, client_text);
-        return opt_invalid(OPT_MAC, mac_text);
+        if (client.macs.size() > mac.macs.size()) return opt_invalid(OPT_CLIENT, client.text);
+        return opt_invalid(OPT_MAC, mac.text);
     }
-    return request_kick(ac_sock, wtps, static_cast<uint8_t>(radio), wlan, clients);
+    return request_kick(ac_sock, mac.macs, static_cast<uint8_t>(radio), wlan, client.macs);
 }

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -25,15 +26,10 @@ std::string default_records(const config &cfg) {
     return out;
 }
 
-bool write_all(int fd, const std::string &text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+// Writes `text` to `f` and closes it; false (errno set) if either fails.
+bool write_and_close(FILE *f, const std::string &text) {
+    bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
+    return fclose(f) == 0 && ok;
 }
 
 }  // namespace
@@ -51,24 +47,21 @@ bool handle_mem_info(session &s) {
     if (file_it != s.cfg.globals.end()) {
         path = file_it->second;
         if (!path.empty() && recs_it != s.cfg.globals.end()) {
-            int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-            if (fd < 0 || !write_all(fd, recs_it->second))
+            FILE *f = fopen(path.c_str(), "we");
+            if (!f || !write_and_close(f, recs_it->second))
                 s.c.error("cannot write " + path + ": " + strerror(errno));
-            if (fd >= 0) close(fd);
         }
     } else {
         const char *dir = getenv("TMPDIR");
         std::string tmpl = std::string(dir && *dir ? dir : "/tmp") + "/ac_sim.mem.XXXXXX";
         int fd = mkostemp(tmpl.data(), O_CLOEXEC);
-        if (fd < 0) {
-            s.c.error("cannot create " + tmpl + ": " + strerror(errno));
-        } else {
-            std::string text = recs_it != s.cfg.globals.end() ? recs_it->second
-                                                              : default_records(s.cfg);
-            if (!write_all(fd, text)) s.c.error("cannot write " + tmpl + ": " + strerror(errno));
-            close(fd);
-            path = tmpl;
+        FILE *f = fd < 0 ? nullptr : fdopen(fd, "w");
+        std::string text = recs_it != s.cfg.globals.end() ? recs_it->second : default_records(s.cfg);
+        if (!f || !write_and_close(f, text)) {
+            s.c.error("cannot write " + tmpl + ": " + strerror(errno));
+            if (fd >= 0 && !f) close(fd);
         }
+        if (fd >= 0) path = tmpl;  // named even when cut short, so qor removes it
     }
     if (path.size() > 0xFFFF) path.resize(0xFFFF);
     s.c.note("path=" + path);

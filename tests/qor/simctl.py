@@ -3,6 +3,7 @@ import os
 import socket
 import tempfile
 import time
+import unittest
 
 import harness
 
@@ -71,6 +72,41 @@ class AcSim:
         return len(self.blocks()) == self.seen
 
 
+class SimTestCase(unittest.TestCase):
+    """One ac_sim per test class (its `fleet` text and `sim_args`); each qor run is one
+    logged connection, checked in order."""
+    fleet = ""
+    sim_args = ()
+
+    @classmethod
+    def setUpClass(cls):
+        cls.sim = AcSim(cls.fleet, cls.sim_args).__enter__()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.sim.__exit__(None, None, None)
+
+    def qor(self, *args):
+        return self.sim.qor(*args)
+
+    def exchange(self, args, recv_hex, sent_hex="", status=0, stdout=b"", stderr=""):
+        """A run that reaches the AC: its status and output, the bytes each side sent."""
+        r = self.qor(*args)
+        if isinstance(stderr, bytes):
+            stderr = stderr.decode()
+        self.assertEqual((r.returncode, r.stdout, r.stderr.decode()), (status, stdout, stderr), args)
+        block = self.sim.next_block()
+        self.assertEqual(block["recv"].hex(), recv_hex.replace(" ", ""), args)
+        self.assertEqual(block["sent"].hex(), "00000001" + sent_hex.replace(" ", ""), args)
+        self.assertFalse([n for n in block["notes"] if n.startswith("error")], block["notes"])
+
+    def refused(self, args, err):
+        """An option error: the message, status 1, and only the closing byte on the wire."""
+        r = self.qor(*args)
+        self.assertEqual((r.returncode, r.stdout, r.stderr.decode()), (1, b"", err), args)
+        self.assertEqual(self.sim.next_block()["recv"], b"\x00", args)
+
+
 class ClosedPort:
     """A loopback port that is bound but not listening: connecting to it is refused."""
 
@@ -87,3 +123,10 @@ class ClosedPort:
 
 def mac_bytes(text):
     return bytes(int(x, 16) for x in text.split(":"))
+
+
+def distinct_macs(count, tag=0):
+    """`count` (at most 65536) distinct individual MACs 02:TAG:..., short enough that ten
+    thousand fit one argument."""
+    return ["2:%x:%x:%x:%x:%x" % (tag, (i >> 12) & 15, (i >> 8) & 15, (i >> 4) & 15, i & 15)
+            for i in range(count)]

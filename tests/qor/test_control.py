@@ -1,10 +1,9 @@
 """WTP control commands against ac_sim: rst, sh, cac, dbg, byte for byte."""
 import unittest
 
-from simctl import AcSim, mac_bytes
+from simctl import SimTestCase, distinct_macs
 
 M1, M2, M3 = "00:11:22:33:44:55", "00:11:22:33:44:66", "00:11:22:33:44:77"
-ADMIT = bytes.fromhex("00000001")
 
 FLEET = """
 wtp 00:11:22:33:44:55 output="Linux wtp1 4.14\\n"
@@ -14,33 +13,8 @@ wtp 02:00:00:00:00:01 output="line1\\nline2"
 """
 
 
-class Control(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.sim = AcSim(FLEET).__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.sim.__exit__(None, None, None)
-
-    def qor(self, *args):
-        return self.sim.qor(*args)
-
-    def exchange(self, args, recv_hex, sent_hex, status=0, stdout=b"", stderr=b""):
-        r = self.qor(*args)
-        self.assertEqual((r.returncode, r.stdout, r.stderr.decode()),
-                         (status, stdout, stderr.decode() if isinstance(stderr, bytes) else stderr),
-                         args)
-        block = self.sim.next_block()
-        self.assertEqual(block["recv"].hex(), recv_hex.replace(" ", ""), args)
-        self.assertEqual(block["sent"].hex(), "00000001" + sent_hex.replace(" ", ""), args)
-        self.assertFalse([n for n in block["notes"] if n.startswith("error")], block["notes"])
-
-    def refused(self, args, err):
-        """An option error: the message, status 1, and only the closing byte on the wire."""
-        r = self.qor(*args)
-        self.assertEqual((r.returncode, r.stdout, r.stderr.decode()), (1, b"", err), args)
-        self.assertEqual(self.sim.next_block()["recv"], b"\x00", args)
+class Control(SimTestCase):
+    fleet = FLEET
 
     # ---- rst ------------------------------------------------------------------------
 
@@ -74,8 +48,7 @@ class Control(unittest.TestCase):
 
     def test_rst_mac_list_whose_length_field_would_wrap(self):
         # 10922 distinct MACs of 11 characters fit one argument; 6n + 8 is then 65540.
-        macs = ["2:%x:%x:%x:%x:%x" % tuple((i >> s) & 15 for s in (16, 12, 8, 4, 0))
-                for i in range(10922)]
+        macs = distinct_macs(10922)
         r = self.qor("rst", "--mac=" + ",".join(macs))
         self.assertEqual(r.returncode, 1)
         self.assertTrue(r.stderr.startswith(b"ERROR: Invalid --mac argument '2:0:0:0:0:0,"))

@@ -2,7 +2,7 @@
 autotp, kick. Wire bytes, output, messages and exit statuses."""
 import unittest
 
-from simctl import AcSim
+from simctl import SimTestCase, distinct_macs
 
 M1, M2, M3 = "00:11:22:33:44:55", "00:11:22:33:44:66", "00:11:22:33:44:77"
 C1, C2, C3 = "02:00:00:00:00:01", "02:00:00:00:00:02", "aa:bb:cc:dd:ee:0f"
@@ -16,32 +16,8 @@ wtp 02:00:00:00:00:09 fwstep=1
 """
 
 
-class Ops(unittest.TestCase):
-    """One simulator per test class; each qor run is one logged connection."""
+class Ops(SimTestCase):
     fleet = FLEET
-    sim_args = ()
-
-    @classmethod
-    def setUpClass(cls):
-        cls.sim = AcSim(cls.fleet, cls.sim_args).__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.sim.__exit__(None, None, None)
-
-    def exchange(self, args, recv_hex, sent_hex="", status=0, stdout=b"", stderr=""):
-        r = self.sim.qor(*args)
-        self.assertEqual((r.returncode, r.stdout, r.stderr.decode()), (status, stdout, stderr), args)
-        block = self.sim.next_block()
-        self.assertEqual(block["recv"].hex(), recv_hex.replace(" ", ""), args)
-        self.assertEqual(block["sent"].hex(), "00000001" + sent_hex.replace(" ", ""), args)
-        self.assertFalse([n for n in block["notes"] if n.startswith("error")], block["notes"])
-
-    def refused(self, args, err):
-        """An option error: the message, status 1, and only the closing byte on the wire."""
-        r = self.sim.qor(*args)
-        self.assertEqual((r.returncode, r.stdout, r.stderr.decode()), (1, b"", err), args)
-        self.assertEqual(self.sim.next_block()["recv"], b"\x00", args)
 
 
 class Firmware(Ops):
@@ -179,15 +155,14 @@ class Radio(Ops):
 
     def test_kick_lists_whose_length_field_would_wrap(self):
         # 6 * (c + 1 + n) must fit 16 bits: 11001 MACs in all give 66006. The longer list is named.
-        def macs(prefix, count):
-            return ",".join("%s:%x:%x:%x:%x" % (prefix, (i >> 12) & 15, (i >> 8) & 15, (i >> 4) & 15, i & 15)
-                            for i in range(count))
-        r = self.sim.qor("kick", "--radio", "2g", "--wlan", "1", "--mac", macs("2:0", 10000),
-                         "--client", macs("2:1", 1000))
+        def macs(tag, count):
+            return ",".join(distinct_macs(count, tag))
+        r = self.sim.qor("kick", "--radio", "2g", "--wlan", "1", "--mac", macs(0, 10000),
+                         "--client", macs(1, 1000))
         self.assertEqual((r.returncode, r.stderr[:31]), (1, b"ERROR: Invalid --mac argument '"))
         self.assertEqual(self.sim.next_block()["recv"], b"\x00")
-        r = self.sim.qor("kick", "--radio", "2g", "--wlan", "1", "--mac", macs("2:0", 100),
-                         "--client", macs("2:1", 10900))
+        r = self.sim.qor("kick", "--radio", "2g", "--wlan", "1", "--mac", macs(0, 100),
+                         "--client", macs(1, 10900))
         self.assertEqual((r.returncode, r.stderr[:34]), (1, b"ERROR: Invalid --client argument '"))
         self.assertEqual(self.sim.next_block()["recv"], b"\x00")
 
