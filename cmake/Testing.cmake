@@ -1,4 +1,4 @@
-# Helpers shared by every folder's tests.
+# Helpers shared by every folder's tests; included only when BUILD_TESTS is on, before tests/.
 #
 # add_unit_test(NAME SOURCES... [LIBS libs...])
 #   builds a GoogleTest binary and registers it as one ctest test; under a cross build
@@ -45,9 +45,6 @@ endif()
 
 function(add_unit_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
-  if(NOT BUILD_TESTS)
-    return()
-  endif()
   add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
@@ -57,9 +54,6 @@ endfunction()
 find_program(PYTHON3 python3 REQUIRED)
 
 function(add_script_test name script)
-  if(NOT BUILD_TESTS)
-    return()
-  endif()
   add_test(NAME ${name} COMMAND ${PYTHON3} ${script} ${ARGN})
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "BIN_DIR=${CMAKE_BINARY_DIR}/bin;EMULATOR=${TEST_EMULATOR};HOST_BIN_DIR=${TEST_HOST_BIN_DIR};PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/lib;PYTHONDONTWRITEBYTECODE=1"
