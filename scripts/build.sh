@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Configures and builds the native tree in build/ (extra cmake arguments are passed on).
+# Configures and builds the native tree in build/, or in BUILD_DIR when set (extra cmake
+# arguments are passed on).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-cmake -S . -B build -G Ninja -DWERROR=ON "$@" >/dev/null
-cmake --build build -j"$(nproc)"
+build=${BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja -DWERROR=ON "$@" >/dev/null
+cmake --build "$build" -j"$(nproc)"
