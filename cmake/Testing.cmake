@@ -9,6 +9,10 @@
 #   and prefixes each run with EMULATOR (empty on a native build); HOST_BIN_DIR (set only
 #   under emulation) holds the programs in a form that a shell can start.
 
+if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  message(FATAL_ERROR "cross build without an emulator for the tests: install qemu-user "
+                      "(bash scripts/cross.sh does) or configure with -DBUILD_TESTS=OFF")
+endif()
 set(TEST_EMULATOR "")
 set(TEST_HOST_BIN_DIR "")
 if(CMAKE_CROSSCOMPILING_EMULATOR)
