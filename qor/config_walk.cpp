@@ -23,12 +23,14 @@ struct key_path {
     uint8_t index[ITER_STACK_SIZE];
     uint32_t index_count = 0;
 
+    // Appends what fits; false when not all of it did (the text then holds 255 characters).
     bool append(const char *p, size_t n) {
-        if (n > KEY_PATH_MAX - len) return false;
-        memcpy(text + len, p, n);
-        len += n;
+        size_t room = KEY_PATH_MAX - len;
+        size_t take = n < room ? n : room;
+        memcpy(text + len, p, take);
+        len += take;
         text[len] = '\0';
-        return true;
+        return take == n;
     }
 };
 
