@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 #include <glob.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "alloc_hook.h"
 #include "config.h"
+#include "ops.h"
 #include "spawn_hook.h"
 
 namespace {
@@ -193,6 +198,46 @@ TEST(ValueHandler, NameListsOfMoreThan255EntriesAreRefused) {
     EXPECT_EQ(1, convert("{\"wtp_cfg\":{\"ac_list\":[" + names + ",\"x\"]}}", 2, hex));
     EXPECT_EQ("ERROR: More than 255 names in 'wtp_cfg.ac_list[]'.\n", GetCapturedStderr());
     EXPECT_EQ("", hex);
+}
+
+TEST(OutOfMemory, FileNameCopyFileTextAndListBuffer) {
+    // A file name copy.
+    std::string name(200, 'f');
+    option_arg args[] = {{OPT_MAC, "00:11:22:33:44:55"}, {OPT_FILE, name.c_str()}};
+    CaptureStderr();
+    {
+        failing_allocations fail(200);
+        EXPECT_EQ(1, cmd_cfg(args, 2));
+    }
+    EXPECT_EQ("ERROR: Out of memory.\n", GetCapturedStderr());
+
+    // The text of a file: its size and a terminating zero.
+    char path[] = "/tmp/qor_config_test.XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    std::string text = "[" + std::string(99998, ' ') + "]";
+    ASSERT_EQ(ssize_t(text.size()), write(fd, text.data(), text.size()));
+    close(fd);
+    tlv_list list;
+    CaptureStderr();
+    {
+        failing_allocations fail(100001);
+        EXPECT_EQ(1, cfg_convert_file(path, 3, list));
+    }
+    EXPECT_EQ("ERROR: Out of memory.\n", GetCapturedStderr());
+    EXPECT_EQ(0, cfg_convert_file(path, 3, list));
+    unlink(path);
+
+    // A list's buffer, reserved when its array is reached.
+    std::string names = "\"n0\"";
+    for (int i = 1; i < 200; ++i) names += ",\"n" + std::to_string(i) + "\"";
+    std::string hex;
+    CaptureStderr();
+    {
+        failing_allocations fail(200 * 256);
+        EXPECT_EQ(1, convert("{\"wtp_cfg\":{\"ac_list\":[" + names + "]}}", 3, hex));
+    }
+    EXPECT_EQ("ERROR: Out of memory\n", GetCapturedStderr());
 }
 
 TEST(IpSetting, AddressesMaskGatewayAndDnsServers) {
