@@ -63,11 +63,9 @@ int ac_connect(const char *server, int port) {
     return sock;
 }
 
-bool ac_peer_may_close = false;
-
-void ac_disconnect(int sock) {
+void ac_disconnect(int sock, bool peer_may_close) {
     uint8_t code = REQ_CLOSE;
-    if (ac_send_all(sock, &code, 1) < 0 && !ac_peer_may_close) perror(WRITE_FAILED);
+    if (ac_send_all(sock, &code, 1) < 0 && !peer_may_close) perror(WRITE_FAILED);
     if (close(sock) < 0) perror("ERROR");
 }
 
@@ -107,8 +105,7 @@ ssize_t ac_recv_all(int sock, void *buf, size_t len) {
 ssize_t ac_recv_u32(int sock, uint32_t *out) {
     uint8_t b[4];
     ssize_t n = ac_recv_all(sock, b, 4);
-    if (n == 4)
-        *out = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+    if (n == 4) *out = get_be32(b);
     return n;
 }
 
@@ -121,19 +118,6 @@ int send_bytes(int sock, const void *buf, size_t len) {
         return 1;
     }
     return static_cast<size_t>(n) == len ? 0 : 1;
-}
-
-int send_u8(int sock, uint8_t v) { return send_bytes(sock, &v, 1); }
-
-int send_u16(int sock, uint16_t v) {
-    uint8_t b[2] = {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
-    return send_bytes(sock, b, 2);
-}
-
-int send_u32(int sock, uint32_t v) {
-    uint8_t b[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
-                    static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
-    return send_bytes(sock, b, 4);
 }
 
 int recv_bytes(int sock, void *buf, size_t len) {
@@ -150,14 +134,14 @@ int recv_u8(int sock, uint8_t *v) { return recv_bytes(sock, v, 1); }
 int recv_u16(int sock, uint16_t *v) {
     uint8_t b[2];
     if (recv_bytes(sock, b, 2)) return 1;
-    *v = static_cast<uint16_t>((b[0] << 8) | b[1]);
+    *v = get_be16(b);
     return 0;
 }
 
 int recv_u32(int sock, uint32_t *v) {
     uint8_t b[4];
     if (recv_bytes(sock, b, 4)) return 1;
-    *v = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+    *v = get_be32(b);
     return 0;
 }
 
@@ -184,13 +168,14 @@ int recv_text16(int sock, std::string &text, bool *present, const char *oom_msg)
 void wire_buf::u8(uint8_t v) { bytes(&v, 1); }
 
 void wire_buf::u16(uint16_t v) {
-    uint8_t b[2] = {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+    uint8_t b[2];
+    put_be16(b, v);
     bytes(b, 2);
 }
 
 void wire_buf::u32(uint32_t v) {
-    uint8_t b[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
-                    static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+    uint8_t b[4];
+    put_be32(b, v);
     bytes(b, 4);
 }
 
@@ -258,14 +243,15 @@ int tlv_add(tlv_list &list, uint32_t type, uint32_t key_len, const uint8_t *key,
 
 int tlv_add_u32(tlv_list &list, uint32_t type, uint32_t key_len, const uint8_t *key,
                 uint32_t number) {
-    uint8_t b[4] = {static_cast<uint8_t>(number >> 24), static_cast<uint8_t>(number >> 16),
-                    static_cast<uint8_t>(number >> 8), static_cast<uint8_t>(number)};
+    uint8_t b[4];
+    put_be32(b, number);
     return tlv_add(list, type, key_len, key, 4, b);
 }
 
 int tlv_add_u16(tlv_list &list, uint32_t type, uint32_t key_len, const uint8_t *key,
                 uint32_t number) {
-    uint8_t b[2] = {static_cast<uint8_t>(number >> 8), static_cast<uint8_t>(number)};
+    uint8_t b[2];
+    put_be16(b, static_cast<uint16_t>(number));
     return tlv_add(list, type, key_len, key, 2, b);
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "front.h"
+#include "bytes.h"
 
 // First byte of every request.
 enum ac_request : uint8_t {
@@ -45,12 +45,10 @@ extern int ac_sock;
 // status 1 after its message on any failure.
 int ac_connect(const char *server, int port);
 
-// Set by commands that stop the AC: the closing byte may then meet a connection the AC
-// has already dropped, which is expected and not reported.
-extern bool ac_peer_may_close;
-
-// Sends the closing byte and closes the socket.
-void ac_disconnect(int sock);
+// Sends the closing byte and closes the socket. With `peer_may_close` (commands that stop
+// the AC) the closing byte may meet a connection the AC has already dropped, which is
+// expected and not reported.
+void ac_disconnect(int sock, bool peer_may_close = false);
 
 // Returns len when everything was sent, -1 on failure (never raises SIGPIPE).
 ssize_t ac_send_all(int sock, const void *buf, size_t len);
@@ -68,9 +66,6 @@ ssize_t ac_recv_u32(int sock, uint32_t *out);
 // (peer closed) fails silently.
 
 int send_bytes(int sock, const void *buf, size_t len);
-int send_u8(int sock, uint8_t v);
-int send_u16(int sock, uint16_t v);
-int send_u32(int sock, uint32_t v);
 
 int recv_bytes(int sock, void *buf, size_t len);
 int recv_u8(int sock, uint8_t *v);

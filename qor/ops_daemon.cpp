@@ -179,8 +179,8 @@ int request_no_discovery(int sock, uint32_t value) {
 int cmd_mem(const option_arg *args, int count) {
     bool all = false;
     for (int i = 0; i < count; ++i) {
-        if (args[i].code != OPT_ALL) return opt_unknown(args[i].code);
-        all = true;
+        if (option_refused(args[i])) return 1;
+        all = true;  // `all` is its only option
     }
     std::string path;
     bool have_path = false;
@@ -240,8 +240,8 @@ int cmd_nodc(const option_arg *, int) { return request_no_discovery(ac_sock, 0);
 // Ends the AC politely: SIGTERM to the process its pid file names. The pid file is read
 // here and the signal sent directly, so nothing in the file can reach a shell.
 int cmd_exit(const option_arg *args, int count) {
-    if (count > 0) return opt_unknown(args[0].code);
-    ac_peer_may_close = true;
+    for (int i = 0; i < count; ++i)
+        if (option_refused(args[i])) return 1;
     pid_t pid;
     if (!read_pid_file(AC_PID_FILE, pid)) return 1;
     return kill(pid, SIGTERM) == 0 ? 0 : 1;
@@ -250,8 +250,8 @@ int cmd_exit(const option_arg *args, int count) {
 // Ends the AC by force: SIGKILL to the first process of the process list whose line
 // names the AC's program. The list is read through a pipe; no file is written.
 int cmd_kill(const option_arg *args, int count) {
-    if (count > 0) return opt_unknown(args[0].code);
-    ac_peer_may_close = true;
+    for (int i = 0; i < count; ++i)
+        if (option_refused(args[i])) return 1;
     std::string list;
     int status = read_process_list(list);
     if (status != 0) {

@@ -141,7 +141,7 @@ TEST(Link, FailedTransfersPrintTheSystemsReason) {
     // Without MSG_NOSIGNAL this would kill the test program with SIGPIPE.
     EXPECT_EQ(-1, ac_send_all(sp.ours, "x", 1));
     testing::internal::CaptureStderr();
-    EXPECT_EQ(1, send_u32(sp.ours, 1));
+    EXPECT_EQ(1, send_bytes(sp.ours, "\0\0\0\1", 4));
     EXPECT_EQ("ERROR: writing socket failed for reason: Broken pipe\n",
               testing::internal::GetCapturedStderr());
 
