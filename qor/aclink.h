@@ -54,8 +54,14 @@ void ac_disconnect(int sock, bool peer_may_close = false);
 ssize_t ac_send_all(int sock, const void *buf, size_t len);
 
 // Returns len when the buffer is full, the count received so far when the peer
-// closed first, -1 on failure.
+// closed first, -1 on failure. Receiving is buffered: one recv() takes whatever the AC has
+// sent so far (never waiting for more than this call needs) and later calls on the same
+// socket are served from it. A call on another socket forgets what was buffered.
 ssize_t ac_recv_all(int sock, void *buf, size_t len);
+
+// Forgets what was received ahead on `sock`; called before the socket is closed, since a
+// later socket may get the same number.
+void ac_recv_drop(int sock);
 
 // Reads a big-endian u32; returns what ac_recv_all returned.
 ssize_t ac_recv_u32(int sock, uint32_t *out);
