@@ -95,9 +95,9 @@ int ac_pkt_access(const uint8_t *packet, int length)
 {
     pkt_header header;
     memcpy(header.bytes, packet, HEADER_SIZE);
-    DBG("BEGIN header_check()");
+    DBG("BEGIN header_check()\n");
     int rc = header_check(header);
-    DBG("FINISH header_check()");
+    DBG("FINISH header_check()\n");
     if (rc)
         return rc;
     // A reply shorter than its header carries nothing to walk; do not take it as success.

@@ -20,9 +20,9 @@ def rec(func, text):
 def walk_records(reply_plain):
     """What the reply walk logs for a reply (header plus elements) that checks out."""
     total = struct.unpack(">H", reply_plain[14:16])[0]
-    out = rec("ac_pkt_access", "BEGIN header_check()") + \
+    out = rec("ac_pkt_access", "BEGIN header_check()\n") + \
         rec("header_check", 'Header check:[0], message:"Success" \n') + \
-        rec("ac_pkt_access", "FINISH header_check()") + \
+        rec("ac_pkt_access", "FINISH header_check()\n") + \
         rec("ac_pkt_access", "ac_pkt_access[N], ver=%d, type=%d, encode_type=%d, action=%d, "
             "total_length=%d\n" % (reply_plain[4], reply_plain[5], reply_plain[7],
                                    reply_plain[8], total))
