@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <net/if.h>
 #include <regex.h>
 #include <sys/ioctl.h>
@@ -82,10 +83,25 @@ const char *debug_log_path()
     return protocol_flag == PROTO_UDP ? "/tmp/Tovik_udp_debug.log" : "/tmp/Tovik_tcp_debug.log";
 }
 
+// The logs lie at fixed paths in /tmp, which anyone may write: a link planted there would make
+// a run as root write, or truncate, whatever file it names. Opens `path` like fopen with `mode`
+// ("a+" or "w+") but never through a final link; null when refused or not opened.
+static FILE *open_fixed_log(const char *path, const char *mode)
+{
+    const int how = mode[0] == 'w' ? O_TRUNC : O_APPEND;
+    int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | how, 0666);
+    if (fd < 0)
+        return nullptr;
+    FILE *f = fdopen(fd, mode);
+    if (!f)
+        close(fd);
+    return f;
+}
+
 // Each record opens, appends to and closes the log, so a crash loses nothing written.
 static void log_record(const char *prefix_func, int line, const char *fmt, va_list ap)
 {
-    FILE *f = fopen(debug_log_path(), "a+");
+    FILE *f = open_fixed_log(debug_log_path(), "a+");
     if (!f)
         return;
     if (prefix_func)
@@ -486,7 +502,7 @@ int apply_option(const option_row &row, const char *param, const char *argv0)
         if (!host || host->h_addrtype != AF_INET || host->h_length != 4 ||
             !host->h_addr_list || !host->h_addr_list[0]) {
             puts("Host not found, please check your domain name service");
-            if (FILE *f = fopen("/tmp/Tovik.log", "w+")) {
+            if (FILE *f = open_fixed_log("/tmp/Tovik.log", "w+")) {
                 fputs("Host not found, please check your domain name service\n", f);
                 fclose(f);
             }

@@ -6,7 +6,6 @@ import socket
 import struct
 import tempfile
 import time
-import unittest
 
 import tovik_common as tc
 from tovik_common import elem, harness, head, packet, tail
@@ -294,4 +293,4 @@ class Failures(Exchange):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    tc.main()
