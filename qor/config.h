@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "aclink.h"
+#include "bytes.h"
 #include "front.h"
 #include "status.h"
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "bytes.h"
 #include "config.h"
 #include "ops.h"
 
@@ -166,9 +167,7 @@ namespace {
 
 // The address checks of a DNS server of the --ip setting (one that is not 0.0.0.0).
 bool dns_valid(const uint8_t dns[4], const uint8_t mask[4]) {
-    uint32_t d = (uint32_t{dns[0]} << 24) | (uint32_t{dns[1]} << 16) | (uint32_t{dns[2]} << 8) | dns[3];
-    uint32_t m = (uint32_t{mask[0]} << 24) | (uint32_t{mask[1]} << 16) | (uint32_t{mask[2]} << 8) |
-                 mask[3];
+    uint32_t d = get_be32(dns), m = get_be32(mask);
     if (d == 0xFFFFFFFFu) return false;
     if (dns[0] == 127 || dns[0] == 255 || (dns[0] >= 224 && dns[0] <= 239)) return false;
     if (dns[0] == 191 && dns[1] == 255) return false;
@@ -211,6 +210,7 @@ bool parse_wtp_ip_setting(const char *text, uint8_t value[20]) {
 namespace {
 
 // Everything one cfg run gathers; released when the run ends, on success and failure.
+// Options outside the command's row are refused (option_refused) before they get here.
 struct cfg_run {
     mac_list_option mac;
     bool add = false, del = false;
@@ -282,8 +282,8 @@ int take_option(cfg_run &run, const option_arg &a) {
         default: return opt_invalid(a.code, a.value);
         }
     case OPT_WAIT: run.wait = static_cast<uint32_t>(decimal_value(a.value)); return 0;
-    default: return opt_unknown(a.code);
     }
+    return 0;
 }
 
 }  // namespace
@@ -291,7 +291,7 @@ int take_option(cfg_run &run, const option_arg &a) {
 int cmd_cfg(const option_arg *args, int count) {
     cfg_run run;
     for (int i = 0; i < count; ++i)
-        if (take_option(run, args[i])) return 1;
+        if (option_refused(args[i]) || take_option(run, args[i])) return 1;
     if (!run.mac.given()) return opt_require(OPT_MAC);
     const std::vector<mac_addr> &macs = run.mac.macs;
 
