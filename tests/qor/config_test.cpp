@@ -71,9 +71,6 @@ int walk(const std::string &text) {
     return rc;
 }
 
-std::string nested_arrays(int levels) {  // `levels` values: levels - 1 arrays around a 1
-    return std::string(levels - 1, '[') + "1" + std::string(levels - 1, ']');
-}
 
 TEST(KeyTables, NumberingOfBothTables) {
     struct expect {
@@ -114,17 +111,9 @@ TEST(Walk, KeyPathsAndIndexBytesWithTheSlotByteOfArrays) {
     EXPECT_EQ(want, visits);
 }
 
-TEST(Walk, ScalarDocumentsEmptyContainersAndStopping) {
-    EXPECT_EQ(0, walk("42"));
-    EXPECT_EQ(std::vector<std::string>{"||int"}, visits);
+TEST(Walk, EmptyArraysAndStopping) {
     EXPECT_EQ(0, walk(R"({"a":[]})"));
     EXPECT_EQ(std::vector<std::string>{"a[]|00|array"}, visits);
-    // An empty object anywhere fails the walk, silently.
-    CaptureStderr();
-    EXPECT_EQ(1, walk("{}"));
-    EXPECT_EQ(1, walk(R"({"a":1,"led":{},"b":2})"));
-    EXPECT_EQ("", GetCapturedStderr());
-    EXPECT_EQ(std::vector<std::string>{"a||int"}, visits);
     // The handler's non-zero result ends the walk and is passed on as it is.
     stop_at = 2;
     EXPECT_EQ(7, walk("[1,2,3]"));
@@ -132,35 +121,11 @@ TEST(Walk, ScalarDocumentsEmptyContainersAndStopping) {
     EXPECT_EQ(2u, visits.size());
 }
 
-TEST(Walk, SixtyThreeLevelsAreWalkedSixtyFourAreNot) {
-    EXPECT_EQ(0, walk(nested_arrays(63)));
-    ASSERT_EQ(63u, visits.size());
-    std::string path;
-    for (int i = 0; i < 62; ++i) path += "[]";
-    EXPECT_EQ(path + "|" + std::string(124, '0') + "|int", visits.back());
-    CaptureStderr();
-    EXPECT_EQ(1, walk(nested_arrays(64)));
-    EXPECT_EQ("ERROR: json iter stack is full.\n", GetCapturedStderr());
-}
-
-TEST(Walk, LimitsThatTheIndexBytesAndThePathBufferSet) {
+TEST(Walk, TheLastIndexByteAndNamesHoldingAZeroByte) {
     std::string elems = "0";
     for (int i = 1; i < 256; ++i) elems += ",0";
     EXPECT_EQ(0, walk("{\"a\":[" + elems + "]}"));
     EXPECT_EQ("a[]|ff|int", visits.back());
-    CaptureStderr();
-    EXPECT_EQ(1, walk("{\"a\":[" + elems + ",0]}"));
-    EXPECT_EQ("ERROR: json array 'a[]' has more than 256 elements.\n", GetCapturedStderr());
-    EXPECT_TRUE(visits.empty());
-
-    std::string name(250, 'n');
-    EXPECT_EQ(0, walk("{\"" + name + "\":{\"abcd\":1}}"));  // 255 characters
-    EXPECT_EQ(name + ".abcd||int", visits.back());
-    CaptureStderr();
-    EXPECT_EQ(1, walk("{\"" + name + "\":{\"abcde\":1}}"));
-    EXPECT_EQ("ERROR: json key path '" + name + ".abcd...' is longer than 255 characters.\n",
-              GetCapturedStderr());
-
     // A member name holding a zero byte names no key: its values are not handed over.
     EXPECT_EQ(0, walk(R"({"na\u0000me":"x","name":"y"})"));
     EXPECT_EQ(std::vector<std::string>{"name||string"}, visits);

@@ -94,10 +94,6 @@ class AddDelete(Cfg):
                       "00")
         self.exchange(["cfg", "--mac", M1, "--add", "--ip=0.0.0.0"],
                       "03 001122334455 001a 0003 0000 0014" + "00" * 20 + "00", "00")
-        self.exchange(["cfg", "--mac", M1, "--add",
-                       "--ip", "1.2.3.4/255.255.255.0/1.2.3.1/8.8.8.8/1.2.3.9"],
-                      "03 001122334455 001a 0003 0000 0014 01020304 ffffff00 01020301 08080808"
-                      " 01020309 00", "00")
 
     def test_add_goes_on_after_a_failure_but_stops_at_the_managed_maximum(self):
         self.exchange(["cfg", "--mac", M2 + "," + M1, "--add"],
