@@ -68,6 +68,10 @@ class AcSim:
                 text = f.read()
         except FileNotFoundError:
             return []
+        # The simulator may be writing a block at this moment (a long one in several
+        # pieces): only whole blocks count.
+        cut = text.rfind("\nend\n")
+        text = text[:cut + 5] if cut >= 0 else ""
         out, cur = [], {"notes": []}
         for line in text.splitlines():
             if line == "end":
