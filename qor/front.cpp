@@ -560,9 +560,3 @@ int mac_list_option::take(const option_arg &a) {
 
 int option_refused(const option_arg &a) { return a.refused ? opt_unknown(a.code) : 0; }
 
-int cmd_not_built(const char *name, const option_arg *args, int count) {
-    for (int i = 0; i < count; ++i)
-        if (option_refused(args[i])) return 1;
-    fprintf(stderr, "ERROR: Command '%s' is not built yet.\n", name);
-    return 1;
-}

@@ -176,7 +176,3 @@ struct mac_list_option {
 // and returns 1 (the handler then returns 1), else 0. Errors of earlier entries thus come
 // first, and the row's mask stays the only list of what a command takes.
 int option_refused(const option_arg &a);
-
-// Handler for commands that are not built yet: checks options in order, then refuses;
-// returns 1.
-int cmd_not_built(const char *name, const option_arg *args, int count);

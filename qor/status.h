@@ -511,3 +511,7 @@ const char *json_escape(const char *text);
 
 // Replaces, in place, every occurrence of `old` by `repl`.
 void strip_all(std::string &text, const char *old, const char *repl);
+
+// Prints `text` as JSON prints a stored text: a reverse solidus before each quotation mark
+// and reverse solidus, every other byte as it is.
+void json_put_stored(const char *text);

@@ -244,12 +244,6 @@ class OptionsAgainstTheAc(unittest.TestCase):
         self.assertEqual((r.returncode, r.stderr), (0, b""))
         self.assertEqual(self.sim.next_block()["recv"].hex(), "10" "00000000" "00")
 
-    def test_commands_not_built_yet_check_their_options(self):
-        r = self.sim.qor("ac", "--mac=" + MAC)
-        self.assertEqual((r.returncode, r.stderr), (1, b"ERROR: Unknown option --mac.\n"))
-        r = self.sim.qor("ac", "--json")
-        self.assertEqual((r.returncode, r.stderr), (1, b"ERROR: Command 'ac' is not built yet.\n"))
-
 
 if __name__ == "__main__":
     unittest.main()
