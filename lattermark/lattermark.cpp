@@ -3,7 +3,11 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "imglib.h"
 
@@ -11,6 +15,32 @@ namespace {
 
 constexpr int STATUS_MISUSE = -1;  // exit status 255
 constexpr std::size_t READ_PIECE = 65536;
+
+struct file_closer {
+    void operator()(FILE* f) const { fclose(f); }
+};
+using file_ptr = std::unique_ptr<FILE, file_closer>;
+
+// Opens an input for reading only when it is a regular file: a FIFO or a device would block
+// the open or never end. Null when it cannot be opened or is not a regular file.
+file_ptr open_regular(const char* path)
+{
+    // Without O_NONBLOCK the open of a FIFO waits for a writer before fstat can tell.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    const int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    FILE* f = fdopen(fd, "rb");
+    if (f == nullptr)
+        close(fd);
+    return file_ptr(f);
+}
 
 struct command {
     const char* name;
@@ -39,15 +69,14 @@ int cmd_encode(const char* model, std::string& result)
 
 int cmd_decode(const char* path, std::string& result)
 {
-    FILE* f = fopen(path, "rb");
+    const file_ptr f = open_regular(path);
     if (f == nullptr) {
         fputs("File open fail\n", stderr);
         return STATUS_MISUSE;
     }
     // The packed bytes end at the end of the file or at a zero byte.
     char packed[imglib::PACKED_MAX + 1];
-    std::size_t n = fread(packed, 1, sizeof packed, f);
-    fclose(f);
+    std::size_t n = fread(packed, 1, sizeof packed, f.get());
     n = strnlen(packed, n);
     if (n > imglib::PACKED_MAX) {
         printf("The packed model is longer than %zu bytes\n", imglib::PACKED_MAX);
@@ -59,20 +88,19 @@ int cmd_decode(const char* path, std::string& result)
 
 int cmd_show_info(const char* path, std::string& result)
 {
-    FILE* f = fopen(path, "rb");
+    const file_ptr f = open_regular(path);
     if (f == nullptr) {
         puts("Can't read image file");
         return STATUS_MISUSE;
     }
     // A short file leaves the rest of the header zero; the CRC checks then fail.
     uint8_t hdr[imglib::HEADER_SIZE] = {};
-    std::size_t got = fread(hdr, 1, sizeof hdr, f);
+    std::size_t got = fread(hdr, 1, sizeof hdr, f.get());
     const imglib::image_header h = imglib::header_from_bytes(hdr);
 
     const std::string_view module = imglib::name_module(h.name);
     const std::size_t at = module.find("IMG-");
     if (at == std::string_view::npos) {
-        fclose(f);
         puts("The image header has no IMG- module text");
         return STATUS_MISUSE;
     }
@@ -100,13 +128,12 @@ int cmd_show_info(const char* path, std::string& result)
     uint32_t crc = 0;
     for (uint32_t left = h.size; left > 0;) {
         std::size_t want = left < READ_PIECE ? left : READ_PIECE;
-        std::size_t n = fread(piece, 1, want, f);
+        std::size_t n = fread(piece, 1, want, f.get());
         crc = imglib::crc32_update(crc, piece, n);
         left -= static_cast<uint32_t>(n);
         if (n < want)
             break;
     }
-    fclose(f);
     if (crc != h.dcrc)
         ok = false;
 
@@ -123,9 +150,7 @@ const command commands[] = {
     {"encode", "encode\t\tencode model name\n\t\t<model_name> <file_path>\n",
      "The correct format is: ./lattermark encode <model_name> <file_path>", cmd_encode},
     {"decode",
-     "decode\t\tdecode model name\n\t\t<model_name_path> <file_path>\n"
-     "\t\t(<model_name_path>: a file holding the packed model bytes as encode writes them,\n"
-     "\t\t without a line end; a zero byte or the end of the file ends them)\n",
+     "decode\t\tdecode model name\n\t\t<model_name_path> <file_path>\n",
      "The correct format is: ./lattermark decode <model_name_path> <file_path>", cmd_decode},
     {"show_info", "show_info\tshow switch header infomation\n\t\t<image_path> <file_path>\n",
      "The correct format is: ./lattermark show_info <image_path> <file_path>", cmd_show_info},

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,16 @@
 #include <new>
 
 int ac_sock = -1;
+
+#ifdef QOR_RECV_STATS
+// Bench builds count every recv() of the run and report the count when the process ends.
+namespace {
+unsigned long recv_calls = 0;
+struct recv_stats_report {
+    ~recv_stats_report() { fprintf(stderr, "recv calls: %lu\n", recv_calls); }
+} recv_stats;
+}  // namespace
+#endif
 
 namespace {
 
@@ -41,6 +52,7 @@ int ac_connect(const char *server, int port) {
         close(sock);
         exit(1);
     }
+    ac_recv_drop(sock);  // nothing received earlier on this number belongs to this link
     uint32_t word = 0;
     ssize_t n = ac_recv_u32(sock, &word);
     if (n != 4) {
@@ -63,11 +75,10 @@ int ac_connect(const char *server, int port) {
     return sock;
 }
 
-bool ac_peer_may_close = false;
-
-void ac_disconnect(int sock) {
+void ac_disconnect(int sock, bool peer_may_close) {
     uint8_t code = REQ_CLOSE;
-    if (ac_send_all(sock, &code, 1) < 0 && !ac_peer_may_close) perror(WRITE_FAILED);
+    if (ac_send_all(sock, &code, 1) < 0 && !peer_may_close) perror(WRITE_FAILED);
+    ac_recv_drop(sock);
     if (close(sock) < 0) perror("ERROR");
 }
 
@@ -88,27 +99,102 @@ ssize_t ac_send_all(int sock, const void *buf, size_t len) {
     return static_cast<ssize_t>(len);
 }
 
+namespace {
+
+// One recv() call, repeated while it is interrupted.
+ssize_t recv_once(int sock, void *buf, size_t len) {
+    ssize_t n;
+    do {
+#ifdef QOR_RECV_STATS
+        ++recv_calls;
+#endif
+        n = recv(sock, buf, len, 0);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+#ifndef QOR_FIELDWISE_RECV
+// What was received from the AC ahead of the fields decoded so far. A reply is decoded field
+// by field; the buffer lets one recv() serve many fields. It belongs to one descriptor at a
+// time: a call on another one forgets it.
+constexpr size_t RECV_BUF_SIZE = 64 * 1024;
+
+struct recv_buffer {
+    int fd = -1;
+    size_t head = 0, tail = 0;  // the unread bytes are data[head, tail)
+    uint8_t data[RECV_BUF_SIZE];
+};
+
+recv_buffer rx;
+#endif
+
+}  // namespace
+
+void ac_recv_drop(int sock) {
+#ifndef QOR_FIELDWISE_RECV
+    if (rx.fd == sock) {
+        rx.fd = -1;
+        rx.head = rx.tail = 0;
+    }
+#else
+    (void)sock;
+#endif
+}
+
+#ifdef QOR_FIELDWISE_RECV
+
 ssize_t ac_recv_all(int sock, void *buf, size_t len) {
     uint8_t *p = static_cast<uint8_t *>(buf);
     size_t done = 0;
     while (done < len) {
-        ssize_t n = recv(sock, p + done, len - done, 0);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            return -1;
-        }
+        ssize_t n = recv_once(sock, p + done, len - done);
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
     }
     return static_cast<ssize_t>(done);
 }
 
+#else
+
+ssize_t ac_recv_all(int sock, void *buf, size_t len) {
+    uint8_t *p = static_cast<uint8_t *>(buf);
+    if (rx.fd != sock) {
+        rx.fd = sock;
+        rx.head = rx.tail = 0;
+    }
+    size_t done = std::min(len, rx.tail - rx.head);
+    if (done) memcpy(p, rx.data + rx.head, done);
+    rx.head += done;
+    // Each recv() takes what has arrived, and is made only while the caller still needs bytes.
+    while (done < len) {
+        size_t want = len - done;
+        ssize_t n;
+        if (want >= RECV_BUF_SIZE) {
+            n = recv_once(sock, p + done, want);  // large reads go straight to the caller
+            if (n > 0) done += static_cast<size_t>(n);
+        } else {
+            n = recv_once(sock, rx.data, RECV_BUF_SIZE);
+            if (n > 0) {
+                size_t k = std::min(want, static_cast<size_t>(n));
+                memcpy(p + done, rx.data, k);
+                done += k;
+                rx.head = k;
+                rx.tail = static_cast<size_t>(n);
+            }
+        }
+        if (n < 0) return -1;
+        if (n == 0) break;  // the AC closed: what came so far
+    }
+    return static_cast<ssize_t>(done);
+}
+
+#endif
+
 ssize_t ac_recv_u32(int sock, uint32_t *out) {
     uint8_t b[4];
     ssize_t n = ac_recv_all(sock, b, 4);
-    if (n == 4)
-        *out = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+    if (n == 4) *out = get_be32(b);
     return n;
 }
 
@@ -121,19 +207,6 @@ int send_bytes(int sock, const void *buf, size_t len) {
         return 1;
     }
     return static_cast<size_t>(n) == len ? 0 : 1;
-}
-
-int send_u8(int sock, uint8_t v) { return send_bytes(sock, &v, 1); }
-
-int send_u16(int sock, uint16_t v) {
-    uint8_t b[2] = {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
-    return send_bytes(sock, b, 2);
-}
-
-int send_u32(int sock, uint32_t v) {
-    uint8_t b[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
-                    static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
-    return send_bytes(sock, b, 4);
 }
 
 int recv_bytes(int sock, void *buf, size_t len) {
@@ -150,14 +223,14 @@ int recv_u8(int sock, uint8_t *v) { return recv_bytes(sock, v, 1); }
 int recv_u16(int sock, uint16_t *v) {
     uint8_t b[2];
     if (recv_bytes(sock, b, 2)) return 1;
-    *v = static_cast<uint16_t>((b[0] << 8) | b[1]);
+    *v = get_be16(b);
     return 0;
 }
 
 int recv_u32(int sock, uint32_t *v) {
     uint8_t b[4];
     if (recv_bytes(sock, b, 4)) return 1;
-    *v = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+    *v = get_be32(b);
     return 0;
 }
 
@@ -184,13 +257,14 @@ int recv_text16(int sock, std::string &text, bool *present, const char *oom_msg)
 void wire_buf::u8(uint8_t v) { bytes(&v, 1); }
 
 void wire_buf::u16(uint16_t v) {
-    uint8_t b[2] = {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+    uint8_t b[2];
+    put_be16(b, v);
     bytes(b, 2);
 }
 
 void wire_buf::u32(uint32_t v) {
-    uint8_t b[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
-                    static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+    uint8_t b[4];
+    put_be32(b, v);
     bytes(b, 4);
 }
 
@@ -258,14 +332,15 @@ int tlv_add(tlv_list &list, uint32_t type, uint32_t key_len, const uint8_t *key,
 
 int tlv_add_u32(tlv_list &list, uint32_t type, uint32_t key_len, const uint8_t *key,
                 uint32_t number) {
-    uint8_t b[4] = {static_cast<uint8_t>(number >> 24), static_cast<uint8_t>(number >> 16),
-                    static_cast<uint8_t>(number >> 8), static_cast<uint8_t>(number)};
+    uint8_t b[4];
+    put_be32(b, number);
     return tlv_add(list, type, key_len, key, 4, b);
 }
 
 int tlv_add_u16(tlv_list &list, uint32_t type, uint32_t key_len, const uint8_t *key,
                 uint32_t number) {
-    uint8_t b[2] = {static_cast<uint8_t>(number >> 8), static_cast<uint8_t>(number)};
+    uint8_t b[2];
+    put_be16(b, static_cast<uint16_t>(number));
     return tlv_add(list, type, key_len, key, 2, b);
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "front.h"
+#include "bytes.h"
 
 // First byte of every request.
 enum ac_request : uint8_t {
@@ -45,19 +45,23 @@ extern int ac_sock;
 // status 1 after its message on any failure.
 int ac_connect(const char *server, int port);
 
-// Set by commands that stop the AC: the closing byte may then meet a connection the AC
-// has already dropped, which is expected and not reported.
-extern bool ac_peer_may_close;
-
-// Sends the closing byte and closes the socket.
-void ac_disconnect(int sock);
+// Sends the closing byte and closes the socket. With `peer_may_close` (commands that stop
+// the AC) the closing byte may meet a connection the AC has already dropped, which is
+// expected and not reported.
+void ac_disconnect(int sock, bool peer_may_close = false);
 
 // Returns len when everything was sent, -1 on failure (never raises SIGPIPE).
 ssize_t ac_send_all(int sock, const void *buf, size_t len);
 
 // Returns len when the buffer is full, the count received so far when the peer
-// closed first, -1 on failure.
+// closed first, -1 on failure. Receiving is buffered: one recv() takes whatever the AC has
+// sent so far (never waiting for more than this call needs) and later calls on the same
+// socket are served from it. A call on another socket forgets what was buffered.
 ssize_t ac_recv_all(int sock, void *buf, size_t len);
+
+// Forgets what was received ahead on `sock`; called before the socket is closed, since a
+// later socket may get the same number.
+void ac_recv_drop(int sock);
 
 // Reads a big-endian u32; returns what ac_recv_all returned.
 ssize_t ac_recv_u32(int sock, uint32_t *out);
@@ -68,9 +72,6 @@ ssize_t ac_recv_u32(int sock, uint32_t *out);
 // (peer closed) fails silently.
 
 int send_bytes(int sock, const void *buf, size_t len);
-int send_u8(int sock, uint8_t v);
-int send_u16(int sock, uint16_t v);
-int send_u32(int sock, uint32_t v);
 
 int recv_bytes(int sock, void *buf, size_t len);
 int recv_u8(int sock, uint8_t *v);

@@ -142,8 +142,8 @@ const std::array<command_def, COMMAND_COUNT> command_table = {{
     {"kick", "Kick wireless client", help_kick, cmd_kick,
      bits({OPT_MAC, OPT_RADIO, OPT_WLAN, OPT_CLIENT})},
     {"online", "Show the number of online wtps", nullptr, cmd_online, 0},
-    {"exit", "Terminate AC", nullptr, cmd_exit, 0},
-    {"kill", "Kill AC", nullptr, cmd_kill, 0},
+    {"exit", "Terminate AC", nullptr, cmd_exit, 0, true},
+    {"kill", "Kill AC", nullptr, cmd_kill, 0, true},
     {"dbg", "Enable/Disable Debug Log", help_dbg, cmd_dbg, bits({OPT_ENABLE, OPT_WTP, OPT_MAC})},
     {"nodc", "Disable AC discovery", nullptr, cmd_nodc, OPT_ANY},
     {"cac", "Let WTP connect to specific AC", help_cac, cmd_cac, bits({OPT_MAC, OPT_IP})},
@@ -286,7 +286,8 @@ int parse_command_line(int argc, char **argv, parsed_command &out) {
                 fprintf(stderr, "ERROR: Too many arguments\n");
                 return 1;
             }
-            out.args[out.count++] = option_arg{opt->code, value};
+            out.args[out.count++] =
+                option_arg{opt->code, value, !command_accepts(*out.cmd, opt->code)};
         }
     }
     return 0;
@@ -304,7 +305,7 @@ int qor_main(int argc, char **argv) {
         fprintf(stderr, "ERROR: Out of memory\n");
         rc = 1;
     }
-    ac_disconnect(ac_sock);
+    ac_disconnect(ac_sock, pc.cmd->peer_may_close);
     ac_sock = -1;
     return rc;
 }
@@ -440,10 +441,6 @@ bool parse_ipv4(const char *text, uint8_t addr[4]) {
 
 namespace {
 
-uint32_t be32(const uint8_t b[4]) {
-    return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
-}
-
 // First-octet rules shared by the address and the gateway.
 bool bad_first_octets(const uint8_t a[4]) {
     if (a[0] == 127 || a[0] == 255 || (a[0] >= 224 && a[0] <= 239)) return true;
@@ -453,7 +450,7 @@ bool bad_first_octets(const uint8_t a[4]) {
 }  // namespace
 
 bool ip_setting_valid(const uint8_t ip8[4], const uint8_t mask8[4], const uint8_t gw8[4]) {
-    uint32_t ip = be32(ip8), mask = be32(mask8), gw = be32(gw8);
+    uint32_t ip = get_be32(ip8), mask = get_be32(mask8), gw = get_be32(gw8);
     if (ip == 0) return mask == 0 && gw == 0;
     if (ip == 0xFFFFFFFFu || mask == 0 || mask == 0xFFFFFFFFu || gw == 0xFFFFFFFFu) return false;
     // Contiguous mask: the inverted mask plus one is a power of two.
@@ -561,12 +558,5 @@ int mac_list_option::take(const option_arg &a) {
     return 0;
 }
 
-int cmd_not_built(const char *name, const option_arg *args, int count) {
-    const command_def *cmd = find_command(name);
-    if (cmd) {
-        for (int i = 0; i < count; ++i)
-            if (!command_accepts(*cmd, args[i].code)) return opt_unknown(args[i].code);
-    }
-    fprintf(stderr, "ERROR: Command '%s' is not built yet.\n", name);
-    return 1;
-}
+int option_refused(const option_arg &a) { return a.refused ? opt_unknown(a.code) : 0; }
+

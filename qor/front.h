@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "bytes.h"
+
 // Option codes, as carried in the argument vector (values of the `long_options` rows).
 enum option_code : int32_t {
     OPT_ACSERVER = 0,
@@ -54,9 +56,12 @@ constexpr size_t LONG_OPTION_COUNT = 32;
 extern const std::array<long_option, LONG_OPTION_COUNT> long_options;
 
 // One entry of the argument vector; `value` points into argv (nullptr for options without value).
+// `refused` marks an option the command's row does not accept: the front end sets it from
+// the row's mask, and the handler's walk over its entries ends there (option_refused).
 struct option_arg {
     int32_t code;
     const char *value;
+    bool refused = false;
 };
 
 constexpr size_t MAX_OPTION_ARGS = 64;
@@ -74,7 +79,9 @@ struct command_def {
     const char *help;
     const char *const *option_help;  // nullptr-terminated list, or nullptr
     cmd_handler handler;
-    uint32_t accepts;  // mask of option codes the command accepts (opt_bit)
+    uint32_t accepts;  // mask of option codes the command accepts (opt_bit): the one list
+    // The command stops the AC: its closing byte may find the connection already dropped.
+    bool peer_may_close = false;
 };
 
 constexpr size_t COMMAND_COUNT = 21;
@@ -110,8 +117,6 @@ struct parsed_command {
 int parse_command_line(int argc, char **argv, parsed_command &out);
 
 // ---- option values ----------------------------------------------------------------
-
-using mac_addr = std::array<uint8_t, 6>;
 
 // Six colon-separated hex fields, each at most 0xFF, not all zero; trailing text ignored.
 bool parse_mac(const char *text, uint8_t mac[6]);
@@ -166,6 +171,8 @@ struct mac_list_option {
     int take(const option_arg &a);
 };
 
-// Handler for commands that are not built yet: checks options against the row's
-// mask in order, then refuses; returns 1.
-int cmd_not_built(const char *name, const option_arg *args, int count);
+// Every handler examines its entries in order and calls this on each one before using it:
+// for an entry outside the command's accepted set it prints "ERROR: Unknown option --%s.\n"
+// and returns 1 (the handler then returns 1), else 0. Errors of earlier entries thus come
+// first, and the row's mask stays the only list of what a command takes.
+int option_refused(const option_arg &a);

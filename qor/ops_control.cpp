@@ -6,6 +6,19 @@
 
 #include "ops.h"
 
+namespace {
+
+// Body lengths (bytes after the length field) of the requests that carry one; `s` is the
+// length of the request's text.
+size_t reset_body_len(size_t n) { return 6 * n + 8; }
+size_t shell_body_len(size_t n, size_t s) { return 6 * n + 9 + s; }
+size_t change_ac_body_len(size_t n, size_t s) { return 6 * n + 3 + s; }
+
+// The address text of a change-AC request travels with an 8-bit length.
+constexpr size_t CHANGE_AC_TEXT_MAX = 0xFF;
+
+}  // namespace
+
 // ---- requests --------------------------------------------------------------------------
 
 int request_reset(int sock, const std::vector<mac_addr> &macs, uint8_t factory, uint32_t wait,
@@ -13,7 +26,7 @@ int request_reset(int sock, const std::vector<mac_addr> &macs, uint8_t factory, 
     size_t n = macs.size();
     wire_buf req;
     req.u8(REQ_RESET);
-    req.u16(static_cast<uint16_t>(6 * n + 8));
+    req.u16(static_cast<uint16_t>(reset_body_len(n)));
     req.u8(factory);
     req.u8(flick_reboot);
     req.u32(wait);
@@ -37,7 +50,7 @@ int request_shell(int sock, const std::vector<mac_addr> &macs, uint8_t output_ty
     }
     wire_buf req;
     req.u8(REQ_SHELL);
-    req.u16(static_cast<uint16_t>(6 * n + 9 + s));
+    req.u16(static_cast<uint16_t>(shell_body_len(n, s)));
     req.u16(static_cast<uint16_t>(n));
     req.macs(macs);
     req.u8(output_type);
@@ -61,10 +74,10 @@ int request_shell(int sock, const std::vector<mac_addr> &macs, uint8_t output_ty
 
 int request_change_ac(int sock, const std::vector<mac_addr> &macs, const std::string &address) {
     size_t n = macs.size();
-    size_t s = address.size() & 0xFF;
+    size_t s = address.size() & CHANGE_AC_TEXT_MAX;
     wire_buf req;
     req.u8(REQ_CHANGE_AC);
-    req.u16(static_cast<uint16_t>(6 * n + 3 + s));
+    req.u16(static_cast<uint16_t>(change_ac_body_len(n, s)));
     req.u16(static_cast<uint16_t>(n));
     req.macs(macs);
     req.u8(static_cast<uint8_t>(s));
@@ -85,12 +98,12 @@ int request_debug(int sock, uint32_t enable, uint32_t wtp_flag, const uint8_t ma
 // ---- handlers --------------------------------------------------------------------------
 
 int cmd_rst(const option_arg *args, int count) {
-    if (count == 0) return opt_require(OPT_MAC);
     mac_list_option mac;
     uint8_t factory = 0, flick = 0;
     uint32_t wait = 0;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
+        if (option_refused(a)) return 1;
         switch (a.code) {
         case OPT_MAC:
             if (mac.take(a)) return 1;
@@ -98,22 +111,21 @@ int cmd_rst(const option_arg *args, int count) {
         case OPT_FACTORY: factory = 1; break;
         case OPT_WAIT: wait = static_cast<uint32_t>(decimal_value(a.value)); break;
         case OPT_FLICKREBOOT: flick = 1; break;
-        default: return opt_unknown(a.code);
         }
     }
     if (!mac.given()) return opt_require(OPT_MAC);
-    if (!body_len_fits(6 * mac.macs.size() + 8)) return opt_invalid(OPT_MAC, mac.text);
+    if (!body_len_fits(reset_body_len(mac.macs.size()))) return opt_invalid(OPT_MAC, mac.text);
     return request_reset(ac_sock, mac.macs, factory, wait, flick);
 }
 
 int cmd_sh(const option_arg *args, int count) {
-    if (count == 0) return opt_require(OPT_MAC);
     mac_list_option mac;
     const char *command = nullptr;
     uint8_t type = 0;
     uint32_t timeout = 0;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
+        if (option_refused(a)) return 1;
         switch (a.code) {
         case OPT_MAC:
             if (mac.take(a)) return 1;
@@ -131,13 +143,13 @@ int cmd_sh(const option_arg *args, int count) {
             timeout = static_cast<uint32_t>(v);
             break;
         }
-        default: return opt_unknown(a.code);
         }
     }
     if (!mac.given()) return opt_require(OPT_MAC);
     if (!command) return opt_require(OPT_CMD);
     // The body length and the text length are 16-bit fields: refuse what would wrap.
-    if (!body_len_fits(6 * mac.macs.size() + 9 + strlen(command))) return opt_invalid(OPT_CMD, command);
+    if (!body_len_fits(shell_body_len(mac.macs.size(), strlen(command))))
+        return opt_invalid(OPT_CMD, command);
 
     std::vector<std::string> outputs;
     std::vector<bool> present;
@@ -154,18 +166,18 @@ int cmd_sh(const option_arg *args, int count) {
 }
 
 int cmd_cac(const option_arg *args, int count) {
-    if (count == 0) return opt_require(OPT_MAC);
     mac_list_option mac;
     const char *address = nullptr;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
+        if (option_refused(a)) return 1;
         switch (a.code) {
         case OPT_MAC:
             if (mac.take(a)) return 1;
             break;
         case OPT_IP: {
             if (address) return opt_duplicate(a.code);
-            if (strlen(a.value) > 255) {
+            if (strlen(a.value) > CHANGE_AC_TEXT_MAX) {
                 fprintf(stderr, "ERROR: Invalid addr value '%s'.\n", a.value);
                 return 1;
             }
@@ -177,22 +189,21 @@ int cmd_cac(const option_arg *args, int count) {
             address = a.value;  // a host name is passed on untested
             break;
         }
-        default: return opt_unknown(a.code);
         }
     }
     if (!mac.given()) return opt_require(OPT_MAC);
     if (!address) return opt_require(OPT_IP);
-    if (!body_len_fits(6 * mac.macs.size() + 3 + strlen(address))) return opt_invalid(OPT_MAC, mac.text);
+    if (!body_len_fits(change_ac_body_len(mac.macs.size(), strlen(address)))) return opt_invalid(OPT_MAC, mac.text);
     return request_change_ac(ac_sock, mac.macs, address);
 }
 
 int cmd_dbg(const option_arg *args, int count) {
-    if (count == 0) return opt_require(OPT_ENABLE);
     bool have_enable = false;
     uint32_t enable = 0, wtp = 0;
     uint8_t mac[6] = {0, 0, 0, 0, 0, 0};
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
+        if (option_refused(a)) return 1;
         switch (a.code) {
         case OPT_ENABLE:
             enable = decimal_value(a.value) != 0 ? 1 : 0;
@@ -205,7 +216,6 @@ int cmd_dbg(const option_arg *args, int count) {
             memcpy(mac, m, 6);
             break;
         }
-        default: return opt_unknown(a.code);
         }
     }
     if (!have_enable) return opt_require(OPT_ENABLE);

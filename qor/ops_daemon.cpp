@@ -1,8 +1,11 @@
 // AC daemon commands: mem, nodc, exit, kill.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -80,6 +83,73 @@ void merge_records(std::vector<mem_record> &records) {
 
 struct file_closer {
     void operator()(FILE *f) const { fclose(f); }
+};
+
+// ---- the memory record file ------------------------------------------------------------
+
+// The most of the memory record file that is read; the rest is left unread.
+constexpr size_t MEM_FILE_MAX = 64u << 20;
+
+// The memory record file the AC named, opened only if it is a regular file reached without
+// a final symbolic link (opening never blocks, whatever the path names).
+struct mem_file {
+    int fd = -1;
+    struct stat st {};
+    size_t read_total = 0;  // bytes read so far, at most MEM_FILE_MAX
+    char buf[4096];
+    size_t head = 0, tail = 0;
+
+    bool open_regular(const char *path) {
+        fd = open(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) return false;
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return true;
+        close_file();
+        return false;
+    }
+
+    void close_file() {
+        if (fd >= 0) close(fd);
+        fd = -1;
+    }
+
+    ~mem_file() { close_file(); }
+
+    // Like fgets: up to cap - 1 bytes, ending after a newline; false at the end of the file
+    // (or of the part that is read) with nothing taken.
+    bool next_line(char *out, size_t cap) {
+        size_t n = 0;
+        while (n + 1 < cap) {
+            if (head == tail && !fill()) break;
+            char ch = buf[head++];
+            out[n++] = ch;
+            if (ch == '\n') break;
+        }
+        out[n] = '\0';
+        return n > 0;
+    }
+
+    // Removes the file, if the path still names the one that was read.
+    void unlink_if_same(const char *path) const {
+        struct stat now;
+        if (lstat(path, &now) == 0 && S_ISREG(now.st_mode) && now.st_dev == st.st_dev &&
+            now.st_ino == st.st_ino)
+            unlink(path);
+    }
+
+private:
+    bool fill() {
+        if (read_total >= MEM_FILE_MAX) return false;
+        size_t want = std::min(sizeof buf, MEM_FILE_MAX - read_total);
+        ssize_t n;
+        do {
+            n = read(fd, buf, want);
+        } while (n < 0 && errno == EINTR);
+        if (n <= 0) return false;
+        read_total += static_cast<size_t>(n);
+        head = 0;
+        tail = static_cast<size_t>(n);
+        return true;
+    }
 };
 
 // ---- processes -------------------------------------------------------------------------
@@ -179,36 +249,36 @@ int request_no_discovery(int sock, uint32_t value) {
 int cmd_mem(const option_arg *args, int count) {
     bool all = false;
     for (int i = 0; i < count; ++i) {
-        if (args[i].code != OPT_ALL) return opt_unknown(args[i].code);
-        all = true;
+        if (option_refused(args[i])) return 1;
+        all = true;  // `all` is its only option
     }
     std::string path;
     bool have_path = false;
     if (request_mem_info(ac_sock, path, &have_path)) return 1;
 
-    // The AC wrote the file for this request; it is removed once read (or found unreadable).
-    std::unique_ptr<FILE, file_closer> f(have_path ? fopen(path.c_str(), "r") : nullptr);
-    if (!f) {
-        if (have_path) remove(path.c_str());
+    // The AC wrote the file for this request; once read it is removed. A path that names
+    // anything but a regular file (a pipe, a device, a directory, a symbolic link) is neither
+    // read nor removed.
+    mem_file f;
+    if (!have_path || !f.open_regular(path.c_str())) {
         printf("Total %u bytes, %u entries\n", 0u, 0u);
         return 0;
     }
     std::vector<mem_record> records;
     char line[MEM_LINE_MAX + 1];
-    while (fgets(line, sizeof line, f.get())) {
+    while (f.next_line(line, sizeof line)) {
         mem_record rec;
         if (!parse_mem_line(line, rec)) continue;
         try {
             records.push_back(rec);
         } catch (const std::bad_alloc &) {
             fprintf(stderr, "ERROR: Out of memory.\n");
-            f.reset();
-            remove(path.c_str());
+            f.unlink_if_same(path.c_str());
             return 1;
         }
     }
-    f.reset();
-    remove(path.c_str());
+    f.unlink_if_same(path.c_str());
+    f.close_file();
 
     // The total counts every record as read, whether or not it is printed on its own.
     uint32_t total = 0;
@@ -240,8 +310,8 @@ int cmd_nodc(const option_arg *, int) { return request_no_discovery(ac_sock, 0);
 // Ends the AC politely: SIGTERM to the process its pid file names. The pid file is read
 // here and the signal sent directly, so nothing in the file can reach a shell.
 int cmd_exit(const option_arg *args, int count) {
-    if (count > 0) return opt_unknown(args[0].code);
-    ac_peer_may_close = true;
+    for (int i = 0; i < count; ++i)
+        if (option_refused(args[i])) return 1;
     pid_t pid;
     if (!read_pid_file(AC_PID_FILE, pid)) return 1;
     return kill(pid, SIGTERM) == 0 ? 0 : 1;
@@ -250,8 +320,8 @@ int cmd_exit(const option_arg *args, int count) {
 // Ends the AC by force: SIGKILL to the first process of the process list whose line
 // names the AC's program. The list is read through a pipe; no file is written.
 int cmd_kill(const option_arg *args, int count) {
-    if (count > 0) return opt_unknown(args[0].code);
-    ac_peer_may_close = true;
+    for (int i = 0; i < count; ++i)
+        if (option_refused(args[i])) return 1;
     std::string list;
     int status = read_process_list(list);
     if (status != 0) {

@@ -4,13 +4,21 @@
 
 #include "ops.h"
 
+namespace {
+
+// Body lengths (bytes after the length field) of the requests that carry one.
+size_t upgrade_body_len(size_t n) { return 6 * n + 10; }
+size_t fw_list_body_len(size_t n) { return 6 * n + 2; }
+
+}  // namespace
+
 // ---- requests --------------------------------------------------------------------------
 
 int request_upgrade(int sock, const std::vector<mac_addr> &macs, uint32_t period, uint32_t type) {
     size_t n = macs.size();
     wire_buf req;
     req.u8(REQ_UPGRADE);
-    req.u16(static_cast<uint16_t>(6 * n + 10));
+    req.u16(static_cast<uint16_t>(upgrade_body_len(n)));
     req.u16(static_cast<uint16_t>(n));
     req.u32(period);
     req.u32(type);
@@ -60,7 +68,7 @@ int request_fw_list(int sock, const std::vector<mac_addr> &macs, std::vector<mac
     size_t n = macs.size();
     wire_buf req;
     req.u8(REQ_FW_LIST);
-    req.u16(static_cast<uint16_t>(6 * n + 2));
+    req.u16(static_cast<uint16_t>(fw_list_body_len(n)));
     req.u16(static_cast<uint16_t>(n));
     req.macs(macs);
     if (send_request(sock, req)) return 1;
@@ -73,11 +81,11 @@ int request_fw_list(int sock, const std::vector<mac_addr> &macs, std::vector<mac
 // ---- handlers --------------------------------------------------------------------------
 
 int cmd_upg(const option_arg *args, int count) {
-    if (count == 0) return opt_require(OPT_MAC);
     mac_list_option mac;
     uint32_t period = 0, type = 0;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
+        if (option_refused(a)) return 1;
         switch (a.code) {
         case OPT_PERIOD: period = static_cast<uint32_t>(decimal_value(a.value)); break;
         case OPT_TYPE: {
@@ -90,11 +98,10 @@ int cmd_upg(const option_arg *args, int count) {
         case OPT_MAC:
             if (mac.take(a)) return 1;
             break;
-        default: return opt_unknown(a.code);
         }
     }
     if (!mac.given()) return opt_require(OPT_MAC);
-    if (!body_len_fits(6 * mac.macs.size() + 10)) return opt_invalid(OPT_MAC, mac.text);
+    if (!body_len_fits(upgrade_body_len(mac.macs.size()))) return opt_invalid(OPT_MAC, mac.text);
     return request_upgrade(ac_sock, mac.macs, period, type);
 }
 
@@ -102,21 +109,20 @@ int cmd_initfw(const option_arg *args, int count) {
     uint32_t state = 0;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
-        if (a.code != OPT_FWSTAT) return opt_unknown(a.code);
+        if (option_refused(a)) return 1;
         state = static_cast<uint32_t>(decimal_value(a.value));
     }
     return request_init_fw(ac_sock, state);
 }
 
 int cmd_fwlist(const option_arg *args, int count) {
-    if (count == 0) return opt_require(OPT_MAC);
     mac_list_option mac;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
-        if (a.code != OPT_MAC) return opt_unknown(a.code);
-        if (mac.take(a)) return 1;
+        if (option_refused(a) || mac.take(a)) return 1;  // mac is its only option
     }
-    if (!body_len_fits(6 * mac.macs.size() + 2)) return opt_invalid(OPT_MAC, mac.text);
+    if (!mac.given()) return opt_require(OPT_MAC);
+    if (!body_len_fits(fw_list_body_len(mac.macs.size()))) return opt_invalid(OPT_MAC, mac.text);
 
     std::vector<mac_addr> one_step, two_step;
     if (request_fw_list(ac_sock, mac.macs, one_step, two_step)) return 1;

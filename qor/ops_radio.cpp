@@ -30,6 +30,10 @@ constexpr radio_keyword radio_keywords[] = {
 
 constexpr int RADIO_UNSET = -1;
 
+// Body lengths (bytes after the length field) of the requests that carry one.
+size_t scan_body_len(size_t n) { return 6 * n + 3; }
+size_t kick_body_len(size_t clients, size_t wtps) { return 6 * (clients + 1 + wtps); }
+
 // The radio number of keyword `text` for command `use`, or RADIO_UNSET.
 int radio_number(const char *text, radio_use use) {
     for (const radio_keyword &k : radio_keywords)
@@ -66,12 +70,12 @@ int recv_status_bytes(int sock) {
 }
 
 int run_radio_auto(const radio_auto_def &def, const option_arg *args, int count) {
-    if (count == 0) return opt_invalid_keyword(OPT_RADIO);
     int radio = RADIO_UNSET;
     int enable = -1;
     uint32_t period = 0;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
+        if (option_refused(a)) return 1;
         switch (a.code) {
         case OPT_RADIO: radio = radio_number(a.value, def.use); break;
         case OPT_ENABLE:
@@ -80,7 +84,6 @@ int run_radio_auto(const radio_auto_def &def, const option_arg *args, int count)
             enable = a.value[0] - '0';
             break;
         case OPT_PERIOD: period = static_cast<uint32_t>(decimal_value(a.value)); break;
-        default: return opt_unknown(a.code);
         }
     }
     if (radio == RADIO_UNSET) return opt_invalid_keyword(OPT_RADIO);
@@ -97,7 +100,7 @@ int request_scan(int sock, const std::vector<mac_addr> &macs, uint8_t radio) {
     size_t n = macs.size();
     wire_buf req;
     req.u8(REQ_SCAN);
-    req.u16(static_cast<uint16_t>(6 * n + 3));
+    req.u16(static_cast<uint16_t>(scan_body_len(n)));
     req.u8(radio);
     req.u16(static_cast<uint16_t>(n));
     req.macs(macs);
@@ -122,7 +125,7 @@ int request_kick(int sock, const std::vector<mac_addr> &wtps, uint8_t radio, uin
     size_t n = wtps.size(), c = clients.size();
     wire_buf req;
     req.u8(REQ_KICK);
-    req.u16(static_cast<uint16_t>(6 * (c + 1 + n)));
+    req.u16(static_cast<uint16_t>(kick_body_len(c, n)));
     req.u8(radio);
     req.u8(wlan);
     req.u16(static_cast<uint16_t>(c));
@@ -136,22 +139,21 @@ int request_kick(int sock, const std::vector<mac_addr> &wtps, uint8_t radio, uin
 // ---- handlers --------------------------------------------------------------------------
 
 int cmd_scan(const option_arg *args, int count) {
-    if (count == 0) return opt_require(OPT_MAC);
     mac_list_option mac;
     int radio = RADIO_UNSET;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
+        if (option_refused(a)) return 1;
         switch (a.code) {
         case OPT_MAC:
             if (mac.take(a)) return 1;
             break;
         case OPT_RADIO: radio = radio_number(a.value, RADIO_SCAN); break;
-        default: return opt_unknown(a.code);
         }
     }
     if (!mac.given()) return opt_require(OPT_MAC);
     if (radio == RADIO_UNSET) return opt_require(OPT_RADIO);
-    if (!body_len_fits(6 * mac.macs.size() + 3)) return opt_invalid(OPT_MAC, mac.text);
+    if (!body_len_fits(scan_body_len(mac.macs.size()))) return opt_invalid(OPT_MAC, mac.text);
     return request_scan(ac_sock, mac.macs, static_cast<uint8_t>(radio));
 }
 
@@ -160,13 +162,13 @@ int cmd_autoch(const option_arg *args, int count) { return run_radio_auto(autoch
 int cmd_autotp(const option_arg *args, int count) { return run_radio_auto(autotp_def, args, count); }
 
 int cmd_kick(const option_arg *args, int count) {
-    if (count == 0) return opt_require(OPT_MAC);
     mac_list_option mac, client;
     bool have_wlan = false;
     int radio = RADIO_UNSET;
     uint8_t wlan = 0;
     for (int i = 0; i < count; ++i) {
         const option_arg &a = args[i];
+        if (option_refused(a)) return 1;
         switch (a.code) {
         case OPT_MAC:
             if (mac.take(a)) return 1;
@@ -183,14 +185,13 @@ int cmd_kick(const option_arg *args, int count) {
         case OPT_CLIENT:
             if (client.take(a)) return 1;
             break;
-        default: return opt_unknown(a.code);
         }
     }
     if (!mac.given()) return opt_require(OPT_MAC);
     if (radio == RADIO_UNSET) return opt_require(OPT_RADIO);
     if (!have_wlan) return opt_require(OPT_WLAN);
     if (!client.given()) return opt_require(OPT_CLIENT);
-    if (!body_len_fits(6 * (client.macs.size() + 1 + mac.macs.size()))) {
+    if (!body_len_fits(kick_body_len(client.macs.size(), mac.macs.size()))) {
         // Name the list that makes the request too long.
         if (client.macs.size() > mac.macs.size()) return opt_invalid(OPT_CLIENT, client.text);
         return opt_invalid(OPT_MAC, mac.text);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Demo: installs what is missing, builds, starts the AC simulator on loopback with the
-# sample fleet, runs a few qor commands against it and stops the simulator again.
+# sample fleet (sim/fleet.sample with the status fleet sim/fleet.json), runs a few qor
+# commands against it and stops the simulator again.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -48,6 +49,20 @@ run() {
   printf '%s(exit status %d)\n' "$eol" "$rc"
 }
 
+# The operator's daily round: the AC, the fleet at a glance, one WTP in detail, the whole
+# fleet as JSON (a member: wrapped in braces it is a document), pending upgrades, online count.
+run ac
+run wtps --breif
+run wtps --mac=00:11:22:33:44:55 --no_stainf
+printf '\n$ { printf "{"; qor wtps --json; printf "}"; } | python3 -m json.tool | head -n 40\n'
+{ printf '{'; build/bin/qor wtps --json --acserver 127.0.0.1 --acport "$port"; printf '}'; } \
+  | python3 -m json.tool >"$work/wtps.json"
+head -n 40 "$work/wtps.json"
+echo "... ($(wc -l <"$work/wtps.json") lines)"
+run wtpflag --flag 1
+run online
+
+# Operations on WTPs and on the daemon.
 run rst --mac=00:11:22:33:44:55 --factory
 run sh --mac=00:11:22:33:44:55,00:11:22:33:44:66,00:11:22:33:44:77 --cmd "uname -a"
 run rst --mac=00:11:22:33:44:55,00:11:22:33:44:66 --wait 5

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ struct wtp {
     std::map<std::string, std::string> attrs;
 };
 
+// The status fleet: WTP records and the AC summary from a JSON file (acsim_json.h).
+struct status_fleet;
+
 struct config {
     std::string address = "127.0.0.1";
     int port = 1235;
@@ -45,11 +49,17 @@ struct config {
     int max_connections = -1;     // stop after this many connections (-1: never)
     std::map<std::string, std::string> globals;  // other `key value` lines of the fleet file
     std::vector<wtp> fleet;
+    std::shared_ptr<status_fleet> status;  // null without a status fleet
 };
 
 // Reads a fleet file into cfg (see sample fleet file). Returns false after printing
 // the offending line to stderr.
 bool load_fleet(const char *path, config &cfg);
+// Reads and checks a status fleet file; null after printing what is wrong and where.
+std::shared_ptr<status_fleet> load_status(const std::string &path);
+// Whether the status fleet has a record of `mac`, and how many records it has.
+bool status_knows(const config &cfg, const mac_t &mac);
+size_t status_size(const config &cfg);
 
 // Number from text (decimal or 0x hex); false if not a number.
 bool parse_number(const std::string &text, uint32_t &out);
@@ -79,6 +89,9 @@ public:
     void put_u32(uint32_t v);
     void put_bytes(const void *p, size_t n);
     void put_mac(const mac_t &m);
+    // Prepared bytes that end the reply, sent from where they are at flush(); they must
+    // stay in place until then, and nothing may be queued after them.
+    void put_prepared(const std::vector<uint8_t> &bytes);
     bool flush();  // false when the connection was cut or the send failed
     // Sends at once, outside the reply count (the admission word).
     bool send_direct(const void *p, size_t n);
@@ -94,10 +107,13 @@ public:
     bool cut() const { return cut_; }
 
 private:
+    bool send_reply(const uint8_t *p, size_t n);
+
     int fd_;
     const config &cfg_;
     std::vector<uint8_t> in_;
     std::vector<uint8_t> pending_;
+    const std::vector<uint8_t> *prepared_ = nullptr;
     std::vector<uint8_t> out_log_;
     std::vector<std::string> notes_;
     long reply_bytes_ = 0;

@@ -186,6 +186,8 @@ uint8_t result_for(const config &cfg, const mac_t &mac, const char *command) {
         text = attr(w, command);
         if (text.empty()) text = attr(w, "result");
         if (text.empty()) text = global(cfg, "result", "0");
+    } else if (status_knows(cfg, mac)) {
+        text = global(cfg, "result", "0");
     } else {
         text = global(cfg, "unknown_result", "6");  // not found
     }
@@ -283,8 +285,19 @@ void conn::put_bytes(const void *p, size_t n) {
 
 void conn::put_mac(const mac_t &m) { put_bytes(m.data(), m.size()); }
 
+void conn::put_prepared(const std::vector<uint8_t> &bytes) { prepared_ = &bytes; }
+
 bool conn::flush() {
-    size_t n = pending_.size();
+    bool ok = send_reply(pending_.data(), pending_.size());
+    if (ok && prepared_) ok = send_reply(prepared_->data(), prepared_->size());
+    pending_.clear();
+    prepared_ = nullptr;
+    return ok && !cut_;
+}
+
+// Sends reply bytes, up to the cut; false when cut or when the send failed.
+bool conn::send_reply(const uint8_t *p, size_t n) {
+    if (cut_) return false;
     if (cfg_.cut_after >= 0) {
         long room = cfg_.cut_after - reply_bytes_;
         if (room < 0) room = 0;
@@ -296,7 +309,7 @@ bool conn::flush() {
     size_t done = 0;
     bool ok = true;
     while (done < n) {
-        ssize_t r = send(fd_, pending_.data() + done, n - done, MSG_NOSIGNAL);
+        ssize_t r = send(fd_, p + done, n - done, MSG_NOSIGNAL);
         if (r > 0) {
             done += static_cast<size_t>(r);
         } else if (r < 0 && errno == EINTR) {
@@ -306,9 +319,8 @@ bool conn::flush() {
             break;
         }
     }
-    out_log_.insert(out_log_.end(), pending_.begin(), pending_.begin() + static_cast<long>(done));
+    if (!cfg_.log_file.empty()) out_log_.insert(out_log_.end(), p, p + done);
     reply_bytes_ += static_cast<long>(done);
-    pending_.clear();
     return ok && !cut_;
 }
 

@@ -52,6 +52,8 @@ const char usage_text[] =
     "  --port PORT            listen port (default 1235; 0 picks a free one)\n"
     "  --port-file FILE       write the bound port to FILE once listening\n"
     "  --fleet FILE           fleet file: WTPs and their answers (see sim/fleet.sample)\n"
+    "  --status FILE          status fleet (JSON): the WTP records and the AC summary\n"
+    "                         (see sim/fleet.json); wins over a status line of the fleet file\n"
     "  --log FILE             append what each connection received and sent, as hex\n"
     "  --admission WORD       admission word sent on connect (default 1; 4294967295 = busy)\n"
     "  --admission-bytes N    send only the first N bytes of the admission word, then close\n"
@@ -61,6 +63,20 @@ const char usage_text[] =
     "  --max-connections N    stop after N connections\n"
     "  --quiet                do not print a line per request on standard output\n"
     "  --help                 this text\n"
+    "\n"
+    "Status fleet: a JSON object of the form {AC JSON, WTP JSON} that qor prints, that is\n"
+    "\"{\" + `qor ac --json` + \",\" + `qor wtps --json` + \"}\": \"ac_info\" (the AC summary;\n"
+    "without it the summary comes from the fleet file) and \"wtp_list\" (the records, with\n"
+    "\"wtp_cfg\" for the configuration copy). Missing members read as 0, absent text or no\n"
+    "elements. Extra members carry what the JSON output leaves out: \"flick_reboot_flag\" and\n"
+    "\"sw_max_port\" of a switch, \"sw_text\" (the switch copy's text), \"password_md5\",\n"
+    "the wep and wpa (with radius) values of any WLAN, \"lan_port_count\" and a topology\n"
+    "device's \"link_count\" (counts of 0 or less). A WTP-list request gets the records its\n"
+    "flags choose: 1 managed, 2 unmanaged, 4 also WTPs that have not joined (joined = state 5),\n"
+    "8 configuration copy, 16 detail part, 32 station lists; a MAC list keeps those WTPs only\n"
+    "(fleet order). Each reply is encoded once and then served as prepared bytes. Other\n"
+    "requests answer for the status fleet's WTPs as for listed WTPs (result, default 0).\n"
+    "A fleet value that does not fit stops the start with a message naming its place.\n"
     "\n"
     "Log blocks, one per connection: \"recv HEX\", \"sent HEX\", then \"note ...\" and\n"
     "\"error ...\" lines, then \"end\". SIGTERM or SIGINT stops the simulator.\n";
@@ -161,6 +177,7 @@ const request_row *find_request(uint8_t code) {
 int sim_main(int argc, char **argv) {
     config cfg;
     std::string fleet;
+    std::string status;
     int64_t admission = -1;  // from the command line, wins over the fleet file
     bool quiet = false;
     for (int i = 1; i < argc; ++i) {
@@ -191,6 +208,9 @@ int sim_main(int argc, char **argv) {
         } else if (a == "--fleet") {
             if (!value(v)) return 2;
             fleet = v;
+        } else if (a == "--status") {
+            if (!value(v)) return 2;
+            status = v;
         } else if (a == "--log") {
             if (!value(v)) return 2;
             cfg.log_file = v;
@@ -232,6 +252,15 @@ int sim_main(int argc, char **argv) {
         }
     }
     if (!fleet.empty() && !load_fleet(fleet.c_str(), cfg)) return 2;
+    // A status line of the fleet file names the status fleet relative to the fleet file.
+    std::string status_line = global(cfg, "status");
+    if (status.empty() && !status_line.empty()) {
+        size_t slash = fleet.rfind('/');
+        status = status_line[0] == '/' || slash == std::string::npos
+                     ? status_line
+                     : fleet.substr(0, slash + 1) + status_line;
+    }
+    if (!status.empty() && !(cfg.status = load_status(status))) return 2;
     // The command line wins over the fleet file.
     if (admission >= 0) cfg.admission = static_cast<uint32_t>(admission);
 
@@ -275,8 +304,8 @@ int sim_main(int argc, char **argv) {
     signal(SIGPIPE, SIG_IGN);
 
     if (!quiet) {
-        printf("ac_sim: listening on %s:%d with %zu WTP(s)\n", cfg.address.c_str(), port,
-               cfg.fleet.size());
+        printf("ac_sim: listening on %s:%d with %zu WTP(s) and %zu WTP record(s)\n",
+               cfg.address.c_str(), port, cfg.fleet.size(), status_size(cfg));
         fflush(stdout);
     }
     int served = 0;

@@ -42,6 +42,8 @@ struct settings {
     int raw_len = -1;  // verbatim reply when set
     const char *checkcode = nullptr;
     long max_requests = -1;
+    int split = -1;  // TCP: send this many reply bytes first, the rest after a pause
+    bool stall = false;  // with split: never send the rest
 };
 
 settings cfg;
@@ -69,6 +71,8 @@ void usage(FILE *out)
           "  --header-only       reply with the 16-byte header only\n"
           "  --reply-hex HEX     send these bytes as the reply, verbatim\n"
           "  --checkcode HEX     expected check code; another one is answered with 26\n"
+          "  --split N           TCP: send the first N reply bytes, the rest 0.3 s later\n"
+          "  --stall             with --split: never send the rest, hold the connection\n"
           "  --max-requests N    exit after N requests\n"
           "  --log FILE          append one JSON line per request to FILE\n"
           "  --help              show this text\n",
@@ -133,6 +137,8 @@ bool parse_args(int argc, char **argv)
             cfg.wan_length = -1;
         } else if (!strcmp(a, "--header-only")) {
             cfg.header_only = true;
+        } else if (!strcmp(a, "--stall")) {
+            cfg.stall = true;
         } else if (!strcmp(a, "--port")) {
             if (!need(v && parse_long(v, 0, 65535, &n)))
                 return false;
@@ -176,6 +182,10 @@ bool parse_args(int argc, char **argv)
             if (!need(v && parse_hex(v, cfg.raw, &cfg.raw_len)))
                 return false;
             i++;
+        } else if (!strcmp(a, "--split")) {
+            if (!need(v && parse_long(v, 1, PKT, &n)))
+                return false;
+            cfg.split = int(n), i++;
         } else if (!strcmp(a, "--max-requests")) {
             if (!need(v && parse_long(v, 1, 1000000, &n)))
                 return false;
@@ -355,6 +365,31 @@ int read_tcp_request(int fd, uint8_t *buf)
     return got;
 }
 
+// Holds a connection open until the client gives up.
+void hold_open(int fd)
+{
+    struct timeval wait = {0, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    uint8_t sink[PKT];
+    while (!stop_requested && read(fd, sink, sizeof sink) > 0) {
+    }
+}
+
+// Writes a TCP reply at once, or in two segments with --split.
+void send_tcp_reply(int fd, const uint8_t *reply, int len)
+{
+    int first = cfg.split >= 0 && cfg.split < len ? cfg.split : len;
+    (void)!write(fd, reply, size_t(first));
+    if (first == len)
+        return;
+    if (cfg.stall) {
+        hold_open(fd);
+        return;
+    }
+    poll(nullptr, 0, 300);
+    (void)!write(fd, reply + first, size_t(len - first));
+}
+
 void serve_tcp(int listener)
 {
     int fd = accept(listener, nullptr, nullptr);
@@ -371,16 +406,10 @@ void serve_tcp(int listener)
     if (!cfg.silent)
         reply_len = build_reply(r, reply);
     log_request("tcp", r, reply, reply_len);
-    if (!cfg.silent)
-        (void)!write(fd, reply, size_t(reply_len));
-    if (cfg.silent) {
-        // Hold the connection open until the client gives up.
-        struct timeval wait = {0, 0};
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-        uint8_t sink[PKT];
-        while (!stop_requested && read(fd, sink, sizeof sink) > 0) {
-        }
-    }
+    if (cfg.silent)
+        hold_open(fd);
+    else
+        send_tcp_reply(fd, reply, reply_len);
     close(fd);
 }
 

@@ -2,9 +2,12 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -43,6 +46,66 @@ const struct {
     int option;
     const char *name;
 } TIME_LIMITS[] = {{SO_RCVTIMEO, "SO_RCVTIMEO"}, {SO_SNDTIMEO, "SO_SNDTIMEO"}};
+
+// Milliseconds on the monotonic clock.
+int64_t now_ms()
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// Waits until the socket is readable or the clock passes `deadline` (ms; -1: no limit).
+bool wait_readable(int fd, int64_t deadline)
+{
+    for (;;) {
+        int64_t left = deadline < 0 ? -1 : deadline - now_ms();
+        if (deadline >= 0 && left <= 0)
+            return false;
+        struct pollfd p = {fd, POLLIN, 0};
+        int rc = poll(&p, 1, left < 0 ? -1 : int(left < INT_MAX ? left : INT_MAX));
+        if (rc > 0)
+            return true;
+        if (rc < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+// Bytes of a TCP reply to wait for once `got` have arrived: the header, then the payload it
+// announces (enciphered, padded to whole words), within the packet buffer. A reply whose
+// magic is not ours is not waited for.
+int reply_wanted(const uint8_t *reply, ssize_t got)
+{
+    if (got < HEADER_SIZE)
+        return HEADER_SIZE;
+    if (magic_check(reply) != RES_SUCCESS)
+        return int(got);
+    int payload = reply[14] << 8 | reply[15];
+    if (reply[6] == 1)
+        payload = (payload + 3) / 4 * 4;
+    return payload > PKT_SIZE - HEADER_SIZE ? PKT_SIZE : HEADER_SIZE + payload;
+}
+
+// Reads a TCP reply, which may arrive in several segments. The first read waits as the
+// receive time limit allows; then reading goes on until the reply is whole, the peer closes
+// or the time limit, counted from the first wait, has passed. Returns the bytes read, or what
+// the first read returned when it brought nothing.
+ssize_t read_reply(int fd, uint8_t *reply)
+{
+    const bool limited = timeout.tv_sec > 0 || timeout.tv_usec > 0;
+    const int64_t deadline =
+        limited ? now_ms() + int64_t(timeout.tv_sec) * 1000 + timeout.tv_usec / 1000 : -1;
+    ssize_t got = read(fd, reply, PKT_SIZE);
+    if (got <= 0)
+        return got;
+    while (got < reply_wanted(reply, got) && wait_readable(fd, deadline)) {
+        ssize_t n = read(fd, reply + got, size_t(PKT_SIZE - got));
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    return got;
+}
 
 }  // namespace
 
@@ -95,9 +158,9 @@ int ac_pkt_access(const uint8_t *packet, int length)
 {
     pkt_header header;
     memcpy(header.bytes, packet, HEADER_SIZE);
-    DBG("BEGIN header_check()");
+    DBG("BEGIN header_check()\n");
     int rc = header_check(header);
-    DBG("FINISH header_check()");
+    DBG("FINISH header_check()\n");
     if (rc)
         return rc;
     // A reply shorter than its header carries nothing to walk; do not take it as success.
@@ -174,7 +237,7 @@ int ac_process()
     if (tcp) {
         // A peer that has gone away must not end the run by SIGPIPE.
         (void)!send(sock.fd, request, size_t(req_len), MSG_NOSIGNAL);
-        got = read(sock.fd, reply, sizeof reply);
+        got = read_reply(sock.fd, reply);
     } else {
         (void)!sendto(sock.fd, request, size_t(req_len), 0,
                       reinterpret_cast<const struct sockaddr *>(&serverAddr), sizeof serverAddr);
@@ -193,26 +256,3 @@ int ac_process()
     ac_pkt_access(reply, reply_len);
     return 0;
 }
-
-#ifndef TOVIK_AC_NO_MAIN
-int main(int argc, char **argv)
-{
-    init_config();
-    if (int rc = checkoption(argc, argv))
-        return rc;
-    getselfIPMAC(ipAddr, macAddr, interface);
-    inet_aton(ipAddr, &acLanAddr.sin_addr);
-    DBG("Vornhelm Interface = %s\n", interface);
-    DBG("Vornhelm MAC Addr  = %s\n", macAddr);
-    DBG("Vornhelm IP  Addr  = %s\n", ipAddr);
-    // Refuse before any traffic a request that the packet buffer cannot hold.
-    uint8_t probe[PKT_SIZE];
-    int probe_len = 0;
-    if (ac_pkt_gen(probe, &probe_len) != 0) {
-        printf("[ERR] Parameters too long, the request does not fit in %d bytes\n", PKT_SIZE);
-        return RES_WRONG_PARAMETER;
-    }
-    ac_process();
-    return 0;
-}
-#endif

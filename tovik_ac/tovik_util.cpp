@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <net/if.h>
 #include <regex.h>
 #include <sys/ioctl.h>
@@ -82,10 +83,25 @@ const char *debug_log_path()
     return protocol_flag == PROTO_UDP ? "/tmp/Tovik_udp_debug.log" : "/tmp/Tovik_tcp_debug.log";
 }
 
+// The logs lie at fixed paths in /tmp, which anyone may write: a link planted there would make
+// a run as root write, or truncate, whatever file it names. Opens `path` like fopen with `mode`
+// ("a+" or "w+") but never through a final link; null when refused or not opened.
+static FILE *open_fixed_log(const char *path, const char *mode)
+{
+    const int how = mode[0] == 'w' ? O_TRUNC : O_APPEND;
+    int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | how, 0666);
+    if (fd < 0)
+        return nullptr;
+    FILE *f = fdopen(fd, mode);
+    if (!f)
+        close(fd);
+    return f;
+}
+
 // Each record opens, appends to and closes the log, so a crash loses nothing written.
 static void log_record(const char *prefix_func, int line, const char *fmt, va_list ap)
 {
-    FILE *f = fopen(debug_log_path(), "a+");
+    FILE *f = open_fixed_log(debug_log_path(), "a+");
     if (!f)
         return;
     if (prefix_func)
@@ -297,6 +313,10 @@ struct option_row {
     const char *param_name;  // carried in the table, shown nowhere
     char example[64];
     char help[64];
+    char *dest = nullptr;            // text that takes the parameter; none: the id's own action
+    const char *label = nullptr;     // name of that text in the option's debug record
+    int mode = MODE_REG_AC;          // operation mode the option sets first (MODE_REG_AC: none)
+    const char *conflict = nullptr;  // printed when a mode is set already
 };
 
 const char PAT_WORD[] = "^\\w+$";
@@ -309,7 +329,8 @@ const char PAT_TEXT[] = "^([][0-9a-zA-Z_~!@$^,.;*(){}<>=|#`: \\/\r\n-]+)$";
 
 const option_row option_list[] = {
     {OPT_PROTOCOL, "-p", "^tcp|udp$", "<Protocol>", "[tcp | udp]", "Transmission protocol"},
-    {OPT_INTERFACE, "-i", "^([a-zA-Z0-9_-]+)$", "<Interface>", "[eth0]", "Ethernet interface"},
+    {OPT_INTERFACE, "-i", "^([a-zA-Z0-9_-]+)$", "<Interface>", "[eth0]", "Ethernet interface",
+     interface, "interface"},
     {OPT_TIMEOUT, "-t", "^[0-9]{1,3}|1000$", "<Timeout>", "[0-1000]", "Maximum timeout time"},
     {OPT_SERVER_PORT, "-sp", PAT_PORT, "<Server Port>", "[0-65535]", "Server service port"},
     {OPT_DEBUG, "-dbg", "^[0-3]$", "<Debug Level>", "[0-3]", "Debug level setup"},
@@ -319,29 +340,37 @@ const option_row option_list[] = {
      "<Server Address>", "[IP address | domain name]", "Server service IP Address"},
     {OPT_NOENCODE, "-noencode", nullptr, nullptr, "", "Disable encode packet"},
     {OPT_AC_PORT, "-cp", PAT_PORT, "<Vornhelm Port>", "[0-65535]", "Vornhelm service port"},
-    {OPT_USERNAME, "-un", PAT_USER, "<Username>", "[username]", "Username of Vornhelm"},
+    {OPT_USERNAME, "-un", PAT_USER, "<Username>", "[username]", "Username of Vornhelm", username,
+     "username"},
     {OPT_EMAIL, "-email", PAT_EMAIL, "<Email Address>", "[admin@example.com]",
-     "Email of Vornhelm administrator"},
+     "Email of Vornhelm administrator", email, "email"},
     {OPT_ADDMAC, "-addmac", PAT_MAC, "<MAC Address>", "[00:00:00:00:00:01]",
-     "MAC address of being mananged AP"},
+     "MAC address of being mananged AP", devmac, "addmac", MODE_REG_AP, "add failed"},
     {OPT_DELMAC, "-delmac", PAT_MAC, "<MAC Address>", "[00:00:00:00:00:01]",
-     "MAC address of leaving mananged AP"},
+     "MAC address of leaving mananged AP", devmac, "delmac", MODE_DEL_AP, "del failed"},
     {OPT_UUID, "-uuid", "^(([0-9a-fA-F]{8})(([-][0-9a-fA-F]{4}){3})[-]([0-9a-fA-F]{12}))$",
-     "<Unique ID>", "[00000000-0000-0000-C000-000000000046]", "Unique ID of AP"},
+     "<Unique ID>", "[00000000-0000-0000-C000-000000000046]", "Unique ID of AP", uuid, "uuid"},
     {OPT_CHECKCODE, "-checkcode", "^([0-9a-fA-F]{8})$", "<Check Sum>", "[12345678]",
-     "Hash code of AP MAC address"},
-    {OPT_DELAC, "-delac", nullptr, nullptr, "", "Delete Vornhelm"},
+     "Hash code of AP MAC address", checkcode, "checkcode"},
+    {OPT_DELAC, "-delac", nullptr, nullptr, "", "Delete Vornhelm", nullptr, nullptr, MODE_DEL_AC,
+     "del failed"},
     {OPT_TEST, "-test", nullptr, nullptr, "", "Emulate connection of AP to Vornhelm"},
     {OPT_SEARCHMAC, "-searchmac", PAT_MAC, "<MAC Address>", "[00:00:00:00:00:01]",
-     "Search the AP"},
-    {OPT_SERVER_NAME, "-srvn", PAT_TEXT, "<Server Name>", "[server name]", "Extra Information"},
-    {OPT_DESCRIPTION, "-desc", PAT_TEXT, "<Description>", "[description]", "Extra Information"},
-    {OPT_FULL_NAME, "-fn", PAT_TEXT, "<Full Name>", "[full name]", "Extra Information"},
-    {OPT_COMPANY_NAME, "-cn", PAT_TEXT, "<Company Name>", "[company name]", "Extra Information"},
-    {OPT_PHONE_NUMBER, "-pn", PAT_TEXT, "<Phone Number>", "[phone number]", "Extra Information"},
-    {OPT_COUNTRY, "-country", PAT_WORD, "<Country>", "[country]", "Extra Information"},
+     "Search the AP", devmac, "searchmac", MODE_SEARCH_AP, "search failed"},
+    {OPT_SERVER_NAME, "-srvn", PAT_TEXT, "<Server Name>", "[server name]", "Extra Information",
+     serverName, "serverName"},
+    {OPT_DESCRIPTION, "-desc", PAT_TEXT, "<Description>", "[description]", "Extra Information",
+     description, "description"},
+    {OPT_FULL_NAME, "-fn", PAT_TEXT, "<Full Name>", "[full name]", "Extra Information", fullName,
+     "fullName"},
+    {OPT_COMPANY_NAME, "-cn", PAT_TEXT, "<Company Name>", "[company name]", "Extra Information",
+     companyName, "companyName"},
+    {OPT_PHONE_NUMBER, "-pn", PAT_TEXT, "<Phone Number>", "[phone number]", "Extra Information",
+     phoneNumber, "phoneNumber"},
+    {OPT_COUNTRY, "-country", PAT_WORD, "<Country>", "[country]", "Extra Information", country,
+     "country"},
     {OPT_CID, "-cid", "^([1]?[0-9]{1,2}|2([0-4][0-9]|5[0-5]))$", "<Controller ID>", "[CID]",
-     "CID"},
+     "CID", cid, "cid"},
     {OPT_VERSION, "-v", nullptr, "", "", "Show version"},
     {OPT_HELP, "-h", nullptr, "", "", "Help information"},
     {OPT_HELP, "--help", nullptr, "", "", "Help information"},
@@ -435,6 +464,14 @@ int set_mode(int mode, const char *conflict)
 // Runs the action of one option row; returns 0 or the exit code.
 int apply_option(const option_row &row, const char *param, const char *argv0)
 {
+    if (row.mode != MODE_REG_AC)
+        if (int rc = set_mode(row.mode, row.conflict))
+            return rc;
+    if (row.dest) {
+        store_text(row.dest, param);
+        OPTION_DBG("%s=%s\n", row.label, row.dest);
+        return 0;
+    }
     switch (row.id) {
     case OPT_PROTOCOL:
         if (strcmp(param, "tcp") == 0)
@@ -446,11 +483,6 @@ int apply_option(const option_row &row, const char *param, const char *argv0)
             return RES_PROTOCOL_NOT_SUPPORT;
         }
         OPTION_DBG("protocol=%s\n", protocol_string[protocol_flag]);
-        break;
-    case OPT_INTERFACE:
-        if (*param)
-            store_text(interface, param);
-        OPTION_DBG("interface=%s\n", interface);
         break;
     case OPT_TIMEOUT:
         timeout.tv_sec = leading_number(param);
@@ -470,7 +502,7 @@ int apply_option(const option_row &row, const char *param, const char *argv0)
         if (!host || host->h_addrtype != AF_INET || host->h_length != 4 ||
             !host->h_addr_list || !host->h_addr_list[0]) {
             puts("Host not found, please check your domain name service");
-            if (FILE *f = fopen("/tmp/Tovik.log", "w+")) {
+            if (FILE *f = open_fixed_log("/tmp/Tovik.log", "w+")) {
                 fputs("Host not found, please check your domain name service\n", f);
                 fclose(f);
             }
@@ -488,37 +520,7 @@ int apply_option(const option_row &row, const char *param, const char *argv0)
         acLanAddr.sin_port = htons(uint16_t(atoi(param)));
         OPTION_DBG("ac port=%d\n", ntohs(acLanAddr.sin_port));
         break;
-    case OPT_USERNAME:
-        store_text(username, param);
-        OPTION_DBG("username=%s\n", username);
-        break;
-    case OPT_EMAIL:
-        store_text(email, param);
-        OPTION_DBG("email=%s\n", email);
-        break;
-    case OPT_ADDMAC:
-        if (int rc = set_mode(MODE_REG_AP, "add failed"))
-            return rc;
-        store_text(devmac, param);
-        OPTION_DBG("addmac=%s\n", devmac);
-        break;
-    case OPT_DELMAC:
-        if (int rc = set_mode(MODE_DEL_AP, "del failed"))
-            return rc;
-        store_text(devmac, param);
-        OPTION_DBG("delmac=%s\n", devmac);
-        break;
-    case OPT_UUID:
-        store_text(uuid, param);
-        OPTION_DBG("uuid=%s\n", uuid);
-        break;
-    case OPT_CHECKCODE:
-        store_text(checkcode, param);
-        OPTION_DBG("checkcode=%s\n", checkcode);
-        break;
     case OPT_DELAC:
-        if (int rc = set_mode(MODE_DEL_AC, "del failed"))
-            return rc;
         OPTION_DBG("add_mac_flag=DEL_AC");
         break;
     case OPT_TEST:
@@ -528,40 +530,6 @@ int apply_option(const option_row &row, const char *param, const char *argv0)
         }
         test_flag = 1;
         OPTION_DBG("test_flag=AP2AC");
-        break;
-    case OPT_SEARCHMAC:
-        if (int rc = set_mode(MODE_SEARCH_AP, "search failed"))
-            return rc;
-        store_text(devmac, param);
-        OPTION_DBG("searchmac=%s\n", devmac);
-        break;
-    case OPT_SERVER_NAME:
-        store_text(serverName, param);
-        OPTION_DBG("serverName=%s\n", serverName);
-        break;
-    case OPT_DESCRIPTION:
-        store_text(description, param);
-        OPTION_DBG("description=%s\n", description);
-        break;
-    case OPT_FULL_NAME:
-        store_text(fullName, param);
-        OPTION_DBG("fullName=%s\n", fullName);
-        break;
-    case OPT_COMPANY_NAME:
-        store_text(companyName, param);
-        OPTION_DBG("companyName=%s\n", companyName);
-        break;
-    case OPT_PHONE_NUMBER:
-        store_text(phoneNumber, param);
-        OPTION_DBG("phoneNumber=%s\n", phoneNumber);
-        break;
-    case OPT_COUNTRY:
-        store_text(country, param);
-        OPTION_DBG("country=%s\n", country);
-        break;
-    case OPT_CID:
-        store_text(cid, param);
-        OPTION_DBG("cid=%s\n", cid);
         break;
     case OPT_VERSION:
         print_version(argv0);

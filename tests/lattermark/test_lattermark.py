@@ -12,9 +12,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../
 from fwimg_common import header, pack_model, read, write  # noqa: E402
 
 USAGE = (b"encode\t\tencode model name\n\t\t<model_name> <file_path>\n\n"
-         b"decode\t\tdecode model name\n\t\t<model_name_path> <file_path>\n"
-         b"\t\t(<model_name_path>: a file holding the packed model bytes as encode writes them,\n"
-         b"\t\t without a line end; a zero byte or the end of the file ends them)\n\n"
+         b"decode\t\tdecode model name\n\t\t<model_name_path> <file_path>\n\n"
          b"show_info\tshow switch header infomation\n\t\t<image_path> <file_path>\n\n")
 DATE = 1700000000  # 2023-11-14 UTC; 2023-11-15 east of UTC+1:47
 
@@ -93,9 +91,24 @@ class Commands(unittest.TestCase):
         self.assertEqual((0, b"AP123\n"), (p.returncode, p.stdout))
         p = lm("decode", write(self.path("long"), b"\x0b" * 40))
         self.assertEqual((255, b"The packed model is longer than 16 bytes\n"), (p.returncode, p.stdout))
-        # A file without an end finishes as well.
-        p = lm("decode", "/dev/zero")
-        self.assertEqual((0, b"\n"), (p.returncode, p.stdout))
+
+    def test_inputs_that_are_not_regular_files(self):
+        # A FIFO without a writer would hold the open forever, a device may never end: both
+        # are refused at once with the command's own message.
+        fifo = self.path("fifo")
+        os.mkfifo(fifo)
+        for path in (fifo, "/dev/zero", self.dir):
+            with self.subTest(path=path):
+                p = run("lattermark", ["decode", path], timeout=20)
+                self.assertEqual((255, b"", b"File open fail\n"), (p.returncode, p.stdout, p.stderr))
+                p = run("lattermark", ["show_info", path, self.path("out")], timeout=20)
+                self.assertEqual((255, b"Can't read image file\n", b""), (p.returncode, p.stdout, p.stderr))
+                self.assertFalse(os.path.exists(self.path("out")))
+        # A link to a regular file is still read.
+        lm("encode", "AP123", self.path("packed"))
+        os.symlink(self.path("packed"), self.path("link"))
+        p = lm("decode", self.path("link"))
+        self.assertEqual((0, b"AP123\n"), (p.returncode, p.stdout))
 
 
 def switch_image(data, magic=0x80800002, module=b"IMG-1.2.3", model=None, date=DATE):

@@ -5,8 +5,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "aclink.h"
@@ -28,6 +30,7 @@ struct sock_pair {
         }
     }
     ~sock_pair() {
+        ac_recv_drop(ours);
         if (ours >= 0) close(ours);
         if (peer >= 0) close(peer);
     }
@@ -141,7 +144,7 @@ TEST(Link, FailedTransfersPrintTheSystemsReason) {
     // Without MSG_NOSIGNAL this would kill the test program with SIGPIPE.
     EXPECT_EQ(-1, ac_send_all(sp.ours, "x", 1));
     testing::internal::CaptureStderr();
-    EXPECT_EQ(1, send_u32(sp.ours, 1));
+    EXPECT_EQ(1, send_bytes(sp.ours, "\0\0\0\1", 4));
     EXPECT_EQ("ERROR: writing socket failed for reason: Broken pipe\n",
               testing::internal::GetCapturedStderr());
 
@@ -163,6 +166,121 @@ TEST(Link, FailedTransfersPrintTheSystemsReason) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(1, recv_u16(sp2.ours, &v16));
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
+}
+
+// ---- buffered receive ----------------------------------------------------------------
+
+TEST(BufferedReceive, FieldsSplitAcrossArrivals) {
+    sock_pair sp;
+    // The AC's bytes arrive one at a time, a field straddling each boundary.
+    const bytes reply = {0x01, 0x02, 0x03, 0x04, 0xAB, 0xCD, 0x07, 0x00, 0x03, 'a', 'b', 'c'};
+    std::thread ac([&] {
+        for (uint8_t b : reply) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            ASSERT_EQ(1, write(sp.peer, &b, 1));
+        }
+    });
+    uint32_t v32 = 0;
+    uint16_t v16 = 0;
+    uint8_t v8 = 0;
+    std::string text;
+    bool present = false;
+    EXPECT_EQ(0, recv_u32(sp.ours, &v32));
+    EXPECT_EQ(0, recv_u16(sp.ours, &v16));
+    EXPECT_EQ(0, recv_u8(sp.ours, &v8));
+    EXPECT_EQ(0, recv_text16(sp.ours, text, &present));
+    ac.join();
+    EXPECT_EQ(0x01020304u, v32);
+    EXPECT_EQ(0xABCD, v16);
+    EXPECT_EQ(7, v8);
+    EXPECT_TRUE(present);
+    EXPECT_EQ("abc", text);
+}
+
+TEST(BufferedReceive, OneArrivalServesManyFieldsAndEndsMidField) {
+    sock_pair sp;
+    sp.peer_send({0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x0A, 0x56, 0x78, 0x9A});
+    sp.close_peer();
+    uint32_t v32 = 0;
+    uint16_t v16 = 0;
+    uint8_t v8 = 0;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(4, ac_recv_u32(sp.ours, &v32));
+    EXPECT_EQ(0, recv_u16(sp.ours, &v16));
+    EXPECT_EQ(0, recv_u8(sp.ours, &v8));
+    EXPECT_EQ(1, recv_u32(sp.ours, &v32));  // three bytes, then the AC closed: no message
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    EXPECT_EQ(0x1234, v16);
+    EXPECT_EQ(10, v8);
+    uint8_t buf[4];
+    EXPECT_EQ(0, ac_recv_all(sp.ours, buf, 4));  // the rest went with the failed field
+}
+
+TEST(BufferedReceive, AFailingReadAfterBufferedBytesIsReported) {
+    sock_pair sp;
+    timeval limit{0, 50 * 1000};
+    ASSERT_EQ(0, setsockopt(sp.ours, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit));
+    sp.peer_send({0x00, 0x05, 0x01, 0x02});
+    uint16_t len = 0;
+    ASSERT_EQ(0, recv_u16(sp.ours, &len));
+    uint8_t text[5];
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, recv_bytes(sp.ours, text, len));  // two of five, then the read fails
+    EXPECT_EQ("ERROR: reading socket failed for reason: Resource temporarily unavailable\n",
+              testing::internal::GetCapturedStderr());
+}
+
+TEST(BufferedReceive, TwoSocketsDoNotMix) {
+    sock_pair a, b;
+    a.peer_send({0x11, 0x22, 0x33, 0x44});
+    b.peer_send({0x99, 0x88});
+    uint8_t v8 = 0;
+    uint16_t v16 = 0;
+    ASSERT_EQ(0, recv_u8(a.ours, &v8));  // the other three bytes of a are now buffered
+    EXPECT_EQ(0x11, v8);
+    ASSERT_EQ(0, recv_u16(b.ours, &v16));
+    EXPECT_EQ(0x9988, v16);
+    // A socket whose number is used again after close starts empty.
+    sock_pair c;
+    c.peer_send({0x01, 0x02, 0x03});
+    ASSERT_EQ(0, recv_u8(c.ours, &v8));
+    int number = c.ours;
+    ac_recv_drop(c.ours);
+    close(c.ours);
+    c.ours = -1;
+    sock_pair d;
+    ASSERT_EQ(number, d.ours);
+    d.peer_send({0x0D});
+    d.close_peer();
+    ASSERT_EQ(0, recv_u8(d.ours, &v8));
+    EXPECT_EQ(0x0D, v8);
+    EXPECT_EQ(1, recv_u8(d.ours, &v8));
+}
+
+TEST(BufferedReceive, ReadsLargerThanTheBuffer) {
+    sock_pair sp;
+    // A 2-byte field, 300000 bytes, a 4-byte field: more than the socket holds at once.
+    bytes reply = {0x04, 0x93};
+    for (size_t i = 0; i < 300000; ++i) reply.push_back(static_cast<uint8_t>(i * 7 + (i >> 9)));
+    for (uint8_t b : {0xDE, 0xAD, 0xBE, 0xEF}) reply.push_back(b);
+    std::thread ac([&] {
+        size_t off = 0;
+        while (off < reply.size()) {
+            ssize_t n = write(sp.peer, reply.data() + off, std::min<size_t>(70000, reply.size() - off));
+            ASSERT_GT(n, 0);
+            off += static_cast<size_t>(n);
+        }
+    });
+    uint16_t head = 0;
+    uint32_t tail = 0;
+    bytes big(300000);
+    EXPECT_EQ(0, recv_u16(sp.ours, &head));
+    EXPECT_EQ(0, recv_bytes(sp.ours, big.data(), big.size()));
+    EXPECT_EQ(0, recv_u32(sp.ours, &tail));
+    ac.join();
+    EXPECT_EQ(0x0493, head);
+    EXPECT_TRUE(std::equal(big.begin(), big.end(), reply.begin() + 2));
+    EXPECT_EQ(0xDEADBEEFu, tail);
 }
 
 // Connects with no descriptor left to make the socket from.

@@ -240,6 +240,30 @@ TEST(CommandLine, PrefixesValuesAndNonOptions) {
     EXPECT_STREQ("--factory", pc.args[1].value);
 }
 
+TEST(CommandLine, EntriesOutsideTheCommandsSetAreMarked) {
+    parsed_command pc;
+    std::string err;
+    ASSERT_EQ(0, parse({"rst", "--mac=1:2:3:4:5:6", "--json", "--factory", "--cmd=x"}, pc, err));
+    ASSERT_EQ(4, pc.count);
+    EXPECT_FALSE(pc.args[0].refused);
+    EXPECT_TRUE(pc.args[1].refused);
+    EXPECT_FALSE(pc.args[2].refused);
+    EXPECT_TRUE(pc.args[3].refused);
+    // The handler's walk: an accepted entry passes silently, a refused one is named.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(0, option_refused(pc.args[0]));
+    EXPECT_EQ(1, option_refused(pc.args[3]));
+    EXPECT_EQ("ERROR: Unknown option --cmd.\n", testing::internal::GetCapturedStderr());
+    ASSERT_EQ(0, parse({"nodc", "--json", "--cmd=x"}, pc, err));
+    EXPECT_FALSE(pc.args[0].refused || pc.args[1].refused);
+}
+
+TEST(Tables, OnlyTheCommandsThatStopTheAcMayLoseItsConnection) {
+    for (const command_def &c : command_table)
+        EXPECT_EQ(strcmp(c.name, "exit") == 0 || strcmp(c.name, "kill") == 0, c.peer_may_close)
+            << c.name;
+}
+
 TEST(CommandLine, ServerAndPortAreTakenByTheFrontEnd) {
     parsed_command pc;
     std::string err;

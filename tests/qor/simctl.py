@@ -1,4 +1,5 @@
 """ac_sim driven from the integration tests: fleet files, qor runs against it, wire log."""
+import json
 import os
 import socket
 import tempfile
@@ -9,14 +10,22 @@ import harness
 
 
 class AcSim:
-    """ac_sim on 127.0.0.1 with an ephemeral port, a fleet text and a hex wire log."""
+    """ac_sim on 127.0.0.1 with an ephemeral port, a fleet text and a hex wire log.
 
-    def __init__(self, fleet="", args=()):
+    `status`, when given, is the status fleet (WTP records and AC summary): a JSON text, or
+    an object that is written as JSON; it is passed with --status."""
+
+    def __init__(self, fleet="", args=(), status=None):
         self.tmp = tempfile.TemporaryDirectory()
         self.log = os.path.join(self.tmp.name, "wire.log")
         fleet_path = os.path.join(self.tmp.name, "fleet")
         with open(fleet_path, "w") as f:
             f.write(fleet)
+        if status is not None:
+            status_path = os.path.join(self.tmp.name, "status.json")
+            with open(status_path, "w") as f:
+                f.write(status if isinstance(status, str) else json.dumps(status))
+            args = ["--status", status_path] + list(args)
         self.server = harness.Server("ac_sim", ["--quiet", "--log", self.log, "--fleet",
                                                 fleet_path] + list(args))
         self.seen = 0
@@ -37,12 +46,32 @@ class AcSim:
         return harness.run("qor", args[:1] + ["--acserver", "127.0.0.1", "--acport",
                                               str(self.port)] + args[1:])
 
+    def ask(self, request):
+        """Sends one request (code byte and fields) and the closing byte on a connection of
+        its own; returns everything the simulator sent after the admission word (the log
+        block of the connection is then `last_block`)."""
+        with socket.create_connection(("127.0.0.1", self.port)) as c:
+            c.sendall(request + b"\0")
+            c.shutdown(socket.SHUT_WR)
+            data = b""
+            while True:
+                chunk = c.recv(65536)
+                if not chunk:
+                    break
+                data += chunk
+        self.last_block = self.next_block()
+        return data[4:]
+
     def blocks(self):
         try:
             with open(self.log) as f:
                 text = f.read()
         except FileNotFoundError:
             return []
+        # The simulator may be writing a block at this moment (a long one in several
+        # pieces): only whole blocks count.
+        cut = text.rfind("\nend\n")
+        text = text[:cut + 5] if cut >= 0 else ""
         out, cur = [], {"notes": []}
         for line in text.splitlines():
             if line == "end":
@@ -77,10 +106,11 @@ class SimTestCase(unittest.TestCase):
     logged connection, checked in order."""
     fleet = ""
     sim_args = ()
+    status = None
 
     @classmethod
     def setUpClass(cls):
-        cls.sim = AcSim(cls.fleet, cls.sim_args).__enter__()
+        cls.sim = AcSim(cls.fleet, cls.sim_args, cls.status).__enter__()
 
     @classmethod
     def tearDownClass(cls):

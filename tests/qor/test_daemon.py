@@ -110,6 +110,59 @@ class Memory(unittest.TestCase):
         self.assertEqual(self.mem("a:b:c\n\n"), zero)
         self.assertEqual(self.mem("", "--all"), zero)
 
+    def mem_of_path(self, path):
+        """qor mem against an AC that names `path` as it is."""
+        with AcSim('mem_file "%s"\n' % path) as sim:
+            r = harness.run("qor", ["mem", "--acserver", "127.0.0.1", "--acport", str(sim.port)],
+                            env={"TZ": "UTC0"}, timeout=20)
+            self.assertEqual(sim.next_block()["recv"], b"\x08\x00")
+        return r.returncode, r.stdout.decode(), r.stderr.decode()
+
+    def test_only_a_regular_file_is_read_and_removed(self):
+        # A pipe, a device, a directory and a symbolic link are not memory records: each
+        # gives the zero totals at once and stays where it is (and so does a link's target).
+        zero = (0, "Total 0 bytes, 0 entries\n", "")
+        with tempfile.TemporaryDirectory() as tmp:
+            fifo = os.path.join(tmp, "fifo")
+            os.mkfifo(fifo)
+            target = os.path.join(tmp, "records")
+            with open(target, "w") as f:
+                f.write("a.c:10:100:1000\n")
+            link = os.path.join(tmp, "link")
+            os.symlink(target, link)
+            empty_dir = os.path.join(tmp, "dir")
+            os.mkdir(empty_dir)
+            for path in (fifo, "/dev/zero", link, empty_dir, tmp):
+                with self.subTest(path=path):
+                    self.assertEqual(self.mem_of_path(path), zero)
+            self.assertTrue(os.path.exists(fifo) and os.path.isdir(empty_dir))
+            self.assertTrue(os.path.islink(link))
+            with open(target) as f:
+                self.assertEqual(f.read(), "a.c:10:100:1000\n")
+            self.assertTrue(os.path.exists("/dev/zero"))
+            # The regular file itself is read and removed.
+            self.assertEqual(self.mem_of_path(target),
+                             (0, "a.c:10 | size 100 | count 1 | time " + ctime(1000)
+                              + "Total 100 bytes, 1 entries\n", ""))
+            self.assertFalse(os.path.lexists(target))
+            self.assertTrue(os.path.islink(link))
+
+    def test_reading_stops_after_sixty_four_mebibytes(self):
+        # A sparse file: one record at the start, one just inside the limit, one past it.
+        limit = 64 << 20
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "big")
+            with open(path, "wb") as f:
+                f.write(b"a.c:1:1:0\n")
+                f.seek(limit - 12)
+                f.write(b"\nb.c:2:2:0\n")
+                f.write(b"c.c:3:4:0\n")
+            self.assertEqual(self.mem_of_path(path),
+                             (0, "a.c:1 | size 1 | count 1 | time " + ctime(0)
+                              + "b.c:2 | size 2 | count 1 | time " + ctime(0)
+                              + "Total 3 bytes, 2 entries\n", ""))
+            self.assertFalse(os.path.lexists(path))
+
     def test_no_path_in_the_reply(self):
         with AcSim('mem_file ""\n') as sim:
             r = sim.qor("mem")

@@ -1,12 +1,11 @@
 """tovik_ac against mgmt_sim: wire bytes of every request kind, both transports, enciphered
-and plain, reply results, broken replies, time-outs and failing socket calls."""
+and plain, reply results, broken and segmented replies, time-outs and failing socket calls."""
 import os
 import re
 import socket
 import struct
 import tempfile
 import time
-import unittest
 
 import tovik_common as tc
 from tovik_common import elem, harness, head, packet, tail
@@ -181,6 +180,40 @@ class Replies(Exchange):
         self.expect(proc, "")
 
 
+class SegmentedReplies(Exchange):
+    """A TCP reply may arrive in pieces: it is read until its header and the payload that
+    total_length announces (padded to whole words when enciphered) are in."""
+
+    def test_reply_in_two_segments(self):
+        # The reply is the header and one address element: 22 bytes plain, 24 enciphered.
+        for encode, splits in (("off", (1, 3, 15, 16, 21)), ("on", (1, 16, 22, 23))):
+            for split in splits:
+                with self.subTest(encode=encode, split=split):
+                    self.guard.clear()
+                    proc, req = self.exchange(["-dbg", "1"],
+                                              ["--encode", encode, "--split", str(split)])
+                    self.expect(proc, SUCCESS)
+                    length = len(bytes.fromhex(req["reply"]))
+                    self.assertEqual(length, 22 if encode == "off" else 24)
+                    self.assertIn("] read_size=%d\n" % length, tc.read_text(tc.TCP_LOG))
+
+    def test_segmented_header_failures(self):
+        cases = [(["--magic", "124", "--split", "16"], "[ERR] Wrong Magic Number\n"),
+                 (["--result", "26", "--split", "9"], "[ERR] result=26, Checkcode Error\n")]
+        for sim_args, out in cases:
+            with self.subTest(sim=sim_args):
+                proc, _ = self.exchange([], sim_args)
+                self.expect(proc, out)
+
+    def test_rest_that_never_comes(self):
+        # Header and two bytes of the element arrive, the rest never: at the time limit the
+        # client walks what it has, which ends inside the element.
+        start = time.monotonic()
+        proc, _ = self.exchange(["-t", "1"], ["--encode", "off", "--split", "18", "--stall"])
+        self.expect(proc, "")
+        self.assertGreaterEqual(time.monotonic() - start, 0.9)
+
+
 def loopback_name_from_hosts_file():
     """A name that /etc/hosts maps to a loopback address, where the files are asked before
     any other source; None otherwise (a lookup could then leave the machine)."""
@@ -294,4 +327,4 @@ class Failures(Exchange):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    tc.main()

@@ -1,8 +1,8 @@
 """tovik_ac debug log: records per level, the file per transport, dumps and their format."""
+import contextlib
 import os
 import struct
 import tempfile
-import unittest
 
 import tovik_common as tc
 from tovik_common import elem, harness, head, hexdump, packet, tail
@@ -11,6 +11,9 @@ UUID = "00000000-0000-0000-C000-000000000046"
 MAC = "00:11:22:33:44:55"
 DUMP_START = "\n===============packet dump start===============\n"
 DUMP_END = "\n===============packet dump finished=============\n"
+UNKNOWN_P = "[ERR] Option [-P] not support\n" \
+    "Try `tovik_ac ?' or `tovik_ac -h' or `tovik_ac --help' for more information.\n"
+HOST_NOT_FOUND = "Host not found, please check your domain name service\n"
 
 
 def rec(func, text):
@@ -20,9 +23,9 @@ def rec(func, text):
 def walk_records(reply_plain):
     """What the reply walk logs for a reply (header plus elements) that checks out."""
     total = struct.unpack(">H", reply_plain[14:16])[0]
-    out = rec("ac_pkt_access", "BEGIN header_check()") + \
+    out = rec("ac_pkt_access", "BEGIN header_check()\n") + \
         rec("header_check", 'Header check:[0], message:"Success" \n') + \
-        rec("ac_pkt_access", "FINISH header_check()") + \
+        rec("ac_pkt_access", "FINISH header_check()\n") + \
         rec("ac_pkt_access", "ac_pkt_access[N], ver=%d, type=%d, encode_type=%d, action=%d, "
             "total_length=%d\n" % (reply_plain[4], reply_plain[5], reply_plain[7],
                                    reply_plain[8], total))
@@ -188,18 +191,14 @@ class DebugLog(tc.ClientTest):
     def test_timeout_takes_the_leading_number(self):
         # The pattern admits any text ending in 1000; only leading digits count.
         self.expect(tc.client(["-dbg", "1", "-t", "5000", "-t", "-1000", "-t", "12x1000", "-P"]),
-                    "[ERR] Option [-P] not support\n"
-                    "Try `tovik_ac ?' or `tovik_ac -h' or `tovik_ac --help' for more "
-                    "information.\n", 15)
+                    UNKNOWN_P, 15)
         self.assertEqual(self.logs()[0], rec("checkoption", "debug level=1\n") +
                          option("-t", "timeout=5000\n") + option("-t", "timeout=0\n") +
                          option("-t", "timeout=12\n"))
 
     def test_level_set_back_to_zero_stops_records(self):
         self.expect(tc.client(["-dbg", "2", "-un", "a", "-dbg", "0", "-un", "b", "-P"]),
-                    "[ERR] Option [-P] not support\n"
-                    "Try `tovik_ac ?' or `tovik_ac -h' or `tovik_ac --help' for more "
-                    "information.\n", 15)
+                    UNKNOWN_P, 15)
         self.assertEqual(self.logs(), (rec("checkoption", "debug level=2\n") +
                                        option("-un", "username=a\n") + option("-dbg"), None))
 
@@ -238,5 +237,55 @@ class DebugLog(tc.ClientTest):
                 self.assertTrue(log.endswith(rec("ac_process", record)), log)
 
 
+class PlantedLinks(tc.ClientTest):
+    """A link planted at one of the fixed log paths is never followed: the record is skipped,
+    the link stays, and the file it names is neither written, truncated nor created."""
+
+    def setUp(self):
+        super().setUp()
+        self.tmp = tempfile.TemporaryDirectory()
+        self.addCleanup(self.tmp.cleanup)
+
+    @contextlib.contextmanager
+    def planted(self, path, target):
+        # Outside a private /tmp the path is shared: plant only where nothing lies already,
+        # and remove only the link planted here.
+        try:
+            os.symlink(target, path)
+        except FileExistsError:
+            self.skipTest(path + " exists and is not ours to replace")
+        try:
+            yield
+        finally:
+            if os.path.islink(path) and os.readlink(path) == target:
+                os.remove(path)
+
+    def check_run(self, path, run, stdout, code):
+        target = os.path.join(self.tmp.name, "target")
+        for existing in (True, False):
+            with self.subTest(path=path, target_exists=existing):
+                self.guard.clear()
+                if existing:
+                    with open(target, "w") as f:
+                        f.write("not a log\n")
+                elif os.path.exists(target):
+                    os.remove(target)
+                with self.planted(path, target):
+                    self.expect(run(), stdout, code)
+                    self.assertTrue(os.path.islink(path))
+                if existing:
+                    self.assertEqual(tc.read_text(target), "not a log\n")
+                else:
+                    self.assertFalse(os.path.exists(target))
+
+    def test_debug_logs(self):
+        for path, proto in ((tc.TCP_LOG, "tcp"), (tc.UDP_LOG, "udp")):
+            self.check_run(path, lambda: tc.client(["-p", proto, "-dbg", "3", "-P"]),
+                           UNKNOWN_P, 15)
+
+    def test_host_not_found_log(self):
+        self.check_run(tc.HOST_LOG, lambda: tc.failing_lookup(self), HOST_NOT_FOUND, 15)
+
+
 if __name__ == "__main__":
-    unittest.main()
+    tc.main()

@@ -1,9 +1,12 @@
 """Shared pieces of the tovik_ac integration tests: a reference packet builder with its own
-XXTEA, the debug-log guard, and helpers to run the client against mgmt_sim on loopback."""
+XXTEA, the debug-log guard, helpers to run the client against mgmt_sim on loopback, and the
+private /tmp that each test file runs in where it can."""
 import json
 import os
 import re
+import shutil
 import struct
+import subprocess
 import sys
 import unittest
 
@@ -16,6 +19,10 @@ TCP_LOG = "/tmp/Tovik_tcp_debug.log"
 UDP_LOG = "/tmp/Tovik_udp_debug.log"
 HOST_LOG = "/tmp/Tovik.log"
 LOGS = (TCP_LOG, UDP_LOG, HOST_LOG)
+
+# Set in a test file run again in its own mount namespace (0 keeps it out of one).
+NS_FLAG = "TOVIK_TEST_PRIVATE_TMP"
+PRIVATE_TMP = os.environ.get(NS_FLAG) == "1"
 
 KEY = (0x5E1B7A03, 0xC4D92F6A, 0x0B8E33D1, 0x76A1F4C8)
 DELTA = 0x9E3779B9
@@ -149,7 +156,10 @@ class LogGuard:
 
 
 def read_text(path):
-    return open(path, "rb").read().decode("latin-1") if os.path.exists(path) else None
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read().decode("latin-1")
 
 
 def under_emulator():
@@ -175,3 +185,62 @@ class ClientTest(unittest.TestCase):
         self.assertEqual(proc.stdout.decode("latin-1"), stdout)
         self.assertEqual(proc.stderr, b"")
         self.assertEqual(proc.returncode, code)
+
+
+def lookup_may_leave_host():
+    """True where a failing lookup inside an empty network namespace could still be carried
+    out by some daemon over a local socket."""
+    for sock in ("/run/nscd/socket", "/var/run/nscd/socket"):
+        if os.path.exists(sock):
+            return True
+    try:
+        with open("/etc/nsswitch.conf") as f:
+            for line in f:
+                words = line.split("#")[0].split()
+                if words and words[0] == "hosts:":
+                    return any(w not in ("files", "dns", "myhostname") for w in words[1:])
+    except OSError:
+        return True
+    return False
+
+
+def failing_lookup(test, args=()):
+    """Runs the client with a server name that cannot resolve, in an empty network namespace
+    so that no lookup leaves the machine; skips `test` where that is not possible."""
+    unshare = shutil.which("unshare")
+    if not unshare or lookup_may_leave_host():
+        test.skipTest("no private network namespace for a failing lookup")
+    if subprocess.run([unshare, "-n", "true"], capture_output=True).returncode != 0:
+        test.skipTest("unshare -n not permitted here")
+    return subprocess.run([unshare, "-n"] + harness.prog("tovik_ac") + BASE +
+                          ["-sa", "nohost.invalid"] + list(args), capture_output=True, timeout=60)
+
+
+def _uses_tmp():
+    """True when the programs, the tests or the working folder lie under /tmp, which a private
+    /tmp would hide."""
+    paths = [harness.BIN_DIR, harness.SHELL_BIN_DIR, os.environ.get("TOVIK_FAILSHIM"),
+             sys.argv[0], os.getcwd()] + sys.path
+    tmp = os.path.realpath("/tmp")
+    return any(os.path.realpath(os.path.abspath(p)).startswith(tmp + os.sep)
+               for p in paths if p)
+
+
+def main():
+    """unittest.main, where possible (as root, with unshare) in a new mount namespace with a
+    private /tmp: the client's logs have fixed paths there, so the test runs of another
+    checkout cannot mix records into this one's, and links planted at those paths are seen by
+    nothing outside."""
+    if PRIVATE_TMP:
+        subprocess.run(["mount", "-t", "tmpfs", "tmpfs", "/tmp"], check=True)
+    elif os.environ.get(NS_FLAG) != "0" and os.geteuid() == 0 and shutil.which("unshare") \
+            and not _uses_tmp():
+        cmd = ["unshare", "--mount", "--propagation", "private"]
+        probe = subprocess.run(cmd + ["mount", "-t", "tmpfs", "tmpfs", "/tmp"],
+                               capture_output=True)
+        if probe.returncode == 0:
+            env = dict(os.environ, **{NS_FLAG: "1"})
+            script = os.path.abspath(sys.argv[0])
+            sys.exit(subprocess.run(cmd + [sys.executable, script] + sys.argv[1:],
+                                    env=env).returncode)
+    unittest.main(module="__main__")

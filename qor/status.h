@@ -1,0 +1,517 @@
+// Status queries of qor: the WTP record as the AC sends it (with the copy of the WTP's
+// configuration at its end), the AC summary, and their text and JSON printers.
+//
+// Every record kind is a plain structure whose members are its wire fields; texts are
+// owned strings (an absent text, sent with length 0, is the empty string) and nested
+// sequences are vectors holding exactly the elements that arrived, so releasing a list
+// releases everything. Addresses ("addr" fields) are kept in network byte order, as
+// received; MACs and capability bytes as received.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "aclink.h"
+#include "front.h"
+
+// ---- device types and selection flags ------------------------------------------------
+
+constexpr uint8_t WTP_TYPE_SWITCH = 2;
+constexpr uint8_t WTP_TYPE_AP = 3;
+
+// Selection flags of the WTP list request: what the AC includes in its reply.
+constexpr uint32_t WTP_SEL_MANAGED = 1;     // WTPs in the management list
+constexpr uint32_t WTP_SEL_UNMANAGED = 2;   // WTPs not in the management list
+constexpr uint32_t WTP_SEL_UNJOINED = 4;    // WTPs that have not joined
+constexpr uint32_t WTP_SEL_CFG = 8;         // the configuration copy of each record
+constexpr uint32_t WTP_SEL_DETAIL = 16;     // radios, WLANs, switch ports and the rest
+constexpr uint32_t WTP_SEL_STA = 32;        // the station lists of the WLANs
+constexpr uint32_t WTP_SEL_ALL = 63;
+
+constexpr size_t CFG_CAP_LEN = 21;  // configuration capability bytes
+constexpr size_t AC_NAME_LEN = 256; // one AC list entry on the wire
+using cfg_cap_bytes = std::array<uint8_t, CFG_CAP_LEN>;
+
+// ---- the status record ---------------------------------------------------------------
+
+struct sta_info {
+    mac_addr mac{};
+    uint32_t tx = 0;  // kilobytes sent
+    uint32_t rx = 0;  // kilobytes received
+    int32_t rssi = 0; // dBm
+    std::string os;
+    std::string hostname;  // emptied when it holds a byte outside 0x20..0x7e
+    uint32_t ip = 0;
+};
+
+struct wlan_info {
+    mac_addr bssid{};
+    cfg_cap_bytes cfg_cap{};
+    uint32_t tx_pkt = 0;
+    uint32_t tx_bytes = 0;
+    uint32_t rx_pkt = 0;
+    uint32_t rx_bytes = 0;
+    std::vector<sta_info> sta;
+};
+
+struct radio_info {
+    mac_addr mac{};
+    uint32_t type = 0;
+    uint32_t max_tx_power = 0;
+    cfg_cap_bytes cfg_cap{};
+    // "cur_cfg"
+    int32_t channel = 0;
+    uint32_t tx_power = 0;
+    uint32_t tx_power_percent = 0;
+    // "mesh"
+    int32_t role = 0;
+    mac_addr bssid{};
+    std::vector<wlan_info> wlan;
+};
+
+struct hw_port {
+    uint32_t port = 0;
+    uint32_t port_type = 0;
+};
+
+struct sw_port_status {
+    uint32_t port = 0;
+    uint32_t enable = 0;
+    uint32_t speed = 0;
+    uint32_t link_status = 0;
+    uint32_t flow_control = 0;
+    uint32_t duplex = 0;
+    uint32_t auto_neg = 0;
+};
+
+struct trunk_info {
+    uint32_t id = 0;
+    uint32_t mode = 0;
+    std::string active_port;
+    std::string port;  // member ports as text
+};
+
+struct lldp_dev {
+    mac_addr mac{};
+    uint32_t localPort = 0;
+    std::string remotePort;
+    std::string name;
+    std::string model;
+};
+
+struct poe_port_status {
+    uint32_t port = 0;
+    uint32_t enable = 0;
+    uint32_t poe_class = 0;
+    uint32_t priority = 0;
+    uint32_t power_limit_type = 0;
+    uint32_t user_power_limit = 0;
+    uint32_t status = 0;
+    uint32_t output_voltage = 0;
+    uint32_t output_current = 0;
+    uint32_t output_power = 0;
+    uint32_t temperature = 0;
+};
+
+struct topo_link {
+    uint32_t local_port = 0;
+    mac_addr mac{};
+    std::string remote_port;
+};
+
+struct topo_dev {
+    uint32_t type = 0;
+    uint32_t system_time = 0;
+    uint32_t update_time = 0;
+    uint32_t link_info_last_time = 0;
+    uint32_t no_link_info_first_time = 0;
+    mac_addr mac{};
+    uint32_t ip = 0;
+    std::string name;
+    std::string description;  // printed under the key "model"
+    int32_t link_count = 0;   // as sent; links follow only when it is greater than 0
+    std::vector<topo_link> link;
+};
+
+// ---- the configuration copy ----------------------------------------------------------
+
+// Captive-portal settings, carried by radio and WLAN configurations alike (the WLAN's
+// adds `network_type`).
+struct portal_cfg {
+    uint32_t enable = 0;
+    uint32_t login_type = 0;
+    uint32_t radius_server = 0;
+    std::string userurl;
+    uint32_t walled_garden_enable = 0;
+    std::string walled_garden_pages;
+    uint16_t radius_port = 0;
+    std::string radius_secret;
+    uint32_t session_timeout = 0;
+    uint32_t session_timeout_enable = 0;
+    uint32_t idle_timeout = 0;
+    uint32_t idle_timeout_enable = 0;
+    uint32_t accounting_enable = 0;
+    uint32_t accounting_time = 0;
+    uint32_t auth_type = 0;
+    std::string external_server;
+    std::string external_secret;
+    uint32_t account_server = 0;
+    uint16_t accounting_port = 0;
+    std::string accounting_secret;
+    std::string uamformat;
+    std::string local_auth;
+    uint16_t port = 0;
+    uint32_t https_enable = 0;
+    std::string radius_secret2;
+    uint32_t radius_server2 = 0;
+    uint32_t network_type = 0;  // WLAN configurations only
+};
+
+struct bandsteering_cfg {
+    int32_t mode = 0;
+    int32_t percent_en = 0;
+    int32_t rssi_en = 0;
+    int32_t rssi = 0;
+    int32_t percent = 0;
+};
+
+struct fasthandover_cfg {
+    int32_t status = 0;
+    int32_t rssi = 0;
+};
+
+struct wlan_cfg {
+    uint32_t enable = 0;
+    std::string ssid;
+    uint32_t supr_ssid = 0;
+    uint32_t sta_sep = 0;
+    uint32_t isolation = 0;
+    uint32_t layer2Isolation = 0;
+    std::vector<mac_addr> l2macWlist;
+    uint32_t vlan = 0;
+    int32_t downloadlimit = 0;
+    int32_t uploadlimit = 0;
+    int32_t downperuser_en = 0;
+    int32_t uploadperuser_en = 0;
+    int32_t downloadMode = 0;
+    int32_t uploadMode = 0;
+    struct {
+        uint32_t enable = 0;
+        uint32_t adv_search = 0;
+    } roaming;
+    struct {
+        uint32_t mode = 0;
+        std::vector<mac_addr> mac;
+    } acl;
+    uint32_t sec_mode = 0;  // 0 none, 1 WEP, 2 to 12 WPA variants
+    struct {
+        uint32_t auth_type = 0;
+        uint32_t in_type = 0;
+        uint32_t key_len = 0;
+        uint32_t def_key = 0;
+        std::array<std::string, 4> key;
+    } wep;
+    struct {
+        uint32_t enc_mode = 0;
+        uint32_t suiteb_en = 0;
+        std::string passphrase;
+        uint32_t group_key_int = 0;
+        uint32_t pmf_enable = 0;
+    } wpa;
+    struct {
+        uint32_t addr = 0;
+        uint16_t port = 0;
+        std::string secret;
+    } radius;
+    struct {
+        uint32_t enable = 0;
+        uint32_t addr = 0;
+        uint16_t port = 0;
+        std::string secret;
+        uint32_t interval = 0;
+    } acc;
+    struct {
+        uint32_t id_enable = 0;
+        std::string id;
+        uint32_t port_enable = 0;
+        uint16_t port = 0;
+        uint32_t ip_enable = 0;
+        uint32_t ip = 0;
+    } nas;
+    portal_cfg portal;
+    std::string hotspot20;  // a JSON text of its own; absent when empty
+    bandsteering_cfg bandsteering;
+};
+
+struct radio_cfg {
+    uint32_t country = 0;
+    uint32_t op_mode = 0;
+    uint32_t wl_mode = 0;
+    struct {
+        uint32_t ht = 0;
+        uint32_t ext = 0;
+        uint32_t val = 0;
+    } channel;
+    uint32_t tx_power = 0;
+    uint32_t obey_regulatory_power = 0;
+    int32_t data_rate = 0;  // rate code
+    uint32_t bit_rate = 0;
+    uint32_t ax_enable = 0;
+    uint32_t rts_cts_threshold = 0;
+    uint32_t distance = 0;
+    struct {
+        uint32_t enable = 0;
+        uint32_t frames = 0;
+        uint32_t maxbytes = 0;
+    } aggregation;
+    struct {
+        uint32_t enable = 0;
+        uint32_t count = 0;
+    } limited_clients;
+    portal_cfg portal;
+    struct {
+        int32_t enable = 0;
+        std::string id;
+        std::string wpa_key;
+        int16_t link_robust_threshold = 0;
+    } mesh;
+    fasthandover_cfg fasthandover;
+    std::vector<wlan_cfg> wlan;
+};
+
+struct lan_port_cfg {
+    int32_t en = 0;
+    int32_t vid = 0;
+    int32_t vlan_mode = 0;
+};
+
+struct sw_port_cfg {
+    uint32_t mode = 0;  // speed mode
+    uint32_t flow_control = 0;
+    uint32_t port = 0;
+    std::string descp;
+};
+
+struct poe_port_cfg {
+    uint32_t port = 0;
+    uint32_t enable = 0;
+    uint32_t user_power_limit = 0;
+    uint32_t power_limit_type = 0;
+    uint32_t priority = 0;
+};
+
+struct pd_lifeguard_cfg {
+    uint32_t port = 0;
+    uint32_t enable = 0;
+    uint32_t mode = 0;
+    uint32_t action = 0;
+    uint32_t specified_ip = 0;
+    uint32_t ping_interval = 0;
+    uint32_t ping_max_count = 0;
+    uint32_t power_recovery_interval = 0;
+    uint32_t reboot_max_retry_count = 0;
+    uint32_t reboot_count = 0;
+    uint32_t pd_bootup_time = 0;
+    std::string status;
+};
+
+struct pdl_status_info {
+    uint32_t port = 0;
+    uint32_t state = 0;
+    uint32_t mode = 0;
+    uint32_t polling_method = 0;
+    std::string mac;  // a text, not a 6-byte MAC
+    uint32_t management_ip = 0;
+    std::string action;
+};
+
+// One structure for both device types; each fills its own members.
+struct wtp_cfg {
+    // common part
+    uint32_t address = 0;  // 0.0.0.0: the WTP uses DHCP
+    uint32_t mask = 0;
+    uint32_t gateway = 0;
+    uint32_t dns1 = 0;
+    uint32_t dns2 = 0;
+    std::string name;
+    std::string location;
+    std::string admin;
+    int32_t timezone = 0;
+    std::vector<std::string> ac_list;  // each entry cut at its NUL (at most 255 characters)
+
+    // access point
+    std::array<uint8_t, 16> password_md5{};
+    int32_t bandsteer = 0;
+    bandsteering_cfg bandsteering;
+    fasthandover_cfg fasthandover;
+    struct {
+        uint32_t addr = 0;
+        uint32_t mask = 0;
+        uint32_t start = 0;
+        uint32_t end = 0;
+        uint32_t wins = 0;
+    } guest_network;
+    struct {
+        int32_t power = 0;
+        int32_t lan = 0;
+        int32_t wlan0 = 0;
+        int32_t wlan1 = 0;
+        int32_t wlan2 = 0;
+        int32_t mesh = 0;
+    } led;
+    int32_t manage_vlan_id = 0;
+    int32_t log_remote_en = 0;
+    int32_t log_traffic_en = 0;
+    std::string log_remote_conf;
+    int32_t lan_port_count = 0;  // as sent; ports follow only when it is greater than 0
+    std::vector<lan_port_cfg> lan_port;
+    int32_t mesh_enable_total = 0;
+    std::vector<radio_cfg> radio;
+
+    // switch (and any other type but the access point)
+    std::string sw_text;  // stored, never printed
+    std::vector<sw_port_cfg> switch_port;
+    int32_t redundancyMode = 0;
+    std::vector<mac_addr> manage_mac_list;
+    uint32_t power_budget = 0;
+    std::vector<poe_port_cfg> poe_port;
+    uint32_t pdl_enable = 0;
+    std::vector<pd_lifeguard_cfg> pd_lifeguard;
+    std::vector<pdl_status_info> pdl_status;
+};
+
+struct wtp_info {
+    uint8_t wtp_type = 0;
+    mac_addr mac{};
+    uint32_t ip = 0;
+    uint16_t port = 0;
+    std::string model;
+    uint32_t flick_reboot_flag = 0;  // switch
+    uint32_t cap_code = 0;           // access point
+    std::string sku;                 // access point
+    std::string sn;
+    uint8_t managed = 0;
+    uint8_t unavaiable_fw = 0;
+    uint8_t upg_img = 0;
+    std::string new_fw_img;
+    std::string new_fw_ver;
+    uint8_t upg_state = 0;
+    uint8_t unavaiable_addr = 0;
+    uint8_t state = 0;      // 5: online
+    uint8_t sub_state = 0;  // 9: waiting, 4: upgrading
+    uint8_t progress = 0;
+    std::string sw_ver;
+    std::string cw_ver;
+    std::string name;
+    uint32_t uptime = 0;
+    uint32_t join_time = 0;
+    uint32_t last_time = 0;
+    uint32_t change_time = 0;
+    cfg_cap_bytes cfg_cap{};
+    struct {
+        uint32_t ip = 0;
+        uint32_t mask = 0;
+        uint32_t gateway = 0;
+        uint32_t dns1 = 0;
+        uint32_t dns2 = 0;
+    } cur_cfg;
+    struct {
+        uint32_t total = 0;
+        uint32_t used = 0;
+    } mem;
+
+    // access point detail
+    std::vector<radio_info> radio;
+
+    // switch detail
+    uint32_t sw_max_port = 0;  // also the number of hardware ports
+    uint32_t sw_max_trunk = 0;
+    uint32_t sw_max_vlan_num = 0;
+    uint32_t sw_max_managed_ap = 0;
+    uint32_t sw_max_mirror_num = 0;
+    uint32_t sw_max_multicast_num = 0;
+    uint32_t sw_max_power_budget = 0;
+    uint32_t sw_min_power_budget = 0;
+    uint32_t sw_max_static_mac_num = 0;
+    uint32_t sw_max_trunk_member = 0;
+    uint32_t sw_dev_suport_type = 0;
+    std::vector<hw_port> switch_hw_port;
+    std::vector<sw_port_status> switch_port;
+    std::vector<trunk_info> trunk_port;
+    std::vector<lldp_dev> lldp_dev_list;
+    uint32_t power_budget = 0;
+    uint32_t allocated_power = 0;
+    std::vector<poe_port_status> poe_port;
+    std::vector<topo_dev> dev_list;
+
+    std::unique_ptr<wtp_cfg> cfg;  // null when the AC sent no copy
+};
+
+// The records in the order they arrived.
+struct wtp_list {
+    std::vector<wtp_info> items;
+};
+
+// ---- requests ------------------------------------------------------------------------
+
+// Sends REQ_WTP_LIST with the selection flags and MAC list (empty: all WTPs) and appends
+// every record of the reply to `list`. Returns 0, or 1 after the reply failed (the whole
+// list is then released).
+int get_wtp_list(int sock, wtp_list &list, uint32_t flags, const std::vector<mac_addr> &macs);
+
+// Decodes one record (after its 0 marker) into a fresh `rec`. Returns 0 or 1.
+int read_wtp_info(int sock, wtp_info &rec);
+
+// Releases every record.
+void wtp_list_free(wtp_list &list);
+
+struct ac_info {
+    std::string cw_ver;  // absent when sent empty
+    uint32_t max_wtps = 0;
+    uint32_t managed_wtps = 0;
+    uint32_t active_wtps = 0;
+    uint32_t total_sta = 0;
+    uint32_t upg_wtps = 0;
+    uint32_t redundant_mode = 0;
+};
+
+// REQ_AC_INFO: version text and six counters. Returns 0 or 1.
+int get_ac_info(int sock, ac_info &out);
+
+// ---- printers (standard output) ------------------------------------------------------
+
+// The brief table (brief), the detailed text (neither), or the JSON member "wtp_list"
+// (json). The JSON form removes line breaks from topology descriptions in place.
+void print_wtp_list(wtp_list &list, bool json, bool password, bool brief, bool basic);
+
+// Text forms (status_text.cpp).
+void print_wtp_brief(const wtp_list &list);
+void print_wtp_detail(const wtp_list &list, bool password, bool basic);
+
+// JSON form (status_json.cpp).
+void print_wtp_json(wtp_list &list, bool password, bool basic);
+
+// "MAC=upgrade state" per record.
+void print_fw_results(const wtp_list &list);
+
+// The two counters of wtpflag.
+void print_upgrade_counts(const wtp_list &list);
+void print_upgrading_count(const wtp_list &list);
+
+// Seven text lines, or the JSON member "ac_info" (no braces around it, no line end).
+void print_ac_info(const ac_info &info, bool json);
+
+// A JSON-safe copy of `text` (null: the empty text) in a shared buffer that the next call
+// overwrites, or `text` itself when nothing needs escaping; null if the buffer cannot grow.
+const char *json_escape(const char *text);
+
+// Replaces, in place, every occurrence of `old` by `repl`.
+void strip_all(std::string &text, const char *old, const char *repl);
+
+// Prints `text` as JSON prints a stored text: a reverse solidus before each quotation mark
+// and reverse solidus, every other byte as it is.
+void json_put_stored(const char *text);

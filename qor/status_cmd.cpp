@@ -1,0 +1,185 @@
+// Status commands: wtps, wtpflag, ac and online, and the small printers they share.
+#include <cstdio>
+#include <string>
+
+#include "ops.h"
+#include "status.h"
+
+namespace {
+
+// A MAC list option that a later occurrence replaces.
+int take_mac_list(const option_arg &a, std::vector<mac_addr> &macs, const char *&text) {
+    if (!parse_mac_list(a.value, macs)) return opt_invalid(OPT_MAC, a.value);
+    text = a.value;
+    return 0;
+}
+
+// The request carries the MAC count in 16 bits.
+bool mac_count_fits(const std::vector<mac_addr> &macs) { return macs.size() <= 0xFFFF; }
+
+}  // namespace
+
+void print_wtp_list(wtp_list &list, bool json, bool password, bool brief, bool basic) {
+    if (json)
+        print_wtp_json(list, password, basic);
+    else if (brief)
+        print_wtp_brief(list);
+    else
+        print_wtp_detail(list, password, basic);
+}
+
+void print_fw_results(const wtp_list &list) {
+    for (const wtp_info &w : list.items) printf("%s=%d\n", mac_to_text(w.mac.data()), w.upg_state);
+}
+
+void print_upgrade_counts(const wtp_list &list) {
+    int all = 0, waiting = 0, offline = 0;
+    for (const wtp_info &w : list.items) {
+        if (w.upg_img == 0) continue;
+        ++all;
+        if (w.sub_state == 9) ++waiting;
+        if (w.state == 0 && w.sub_state == 0) ++offline;
+    }
+    printf("Waiting WTPs=%d\n", waiting);
+    printf("All WTPs=%d\n", all);
+    printf("Offline WTPs=%d\n", offline);
+}
+
+void print_upgrading_count(const wtp_list &list) {
+    int n = 0;
+    for (const wtp_info &w : list.items)
+        if (w.sub_state == 4 || w.upg_img != 0) ++n;
+    printf("%d\n", n);
+}
+
+int cmd_wtps(const option_arg *args, int count) {
+    uint32_t flags = WTP_SEL_ALL;
+    std::vector<mac_addr> macs;
+    const char *mac_text = nullptr;
+    bool json = false, managed = false, unmanaged = false, password = false, fwresult = false;
+    bool no_cfg = false, brief = false, basic = false;
+    for (int i = 0; i < count; ++i) {
+        if (option_refused(args[i])) return 1;
+        switch (args[i].code) {
+        case OPT_MAC:
+            if (take_mac_list(args[i], macs, mac_text)) return 1;
+            break;
+        case OPT_JSON: json = true; break;
+        case OPT_MANAGED: managed = true; break;
+        case OPT_UNMANAGED: unmanaged = true; break;
+        case OPT_JOIN: flags &= ~WTP_SEL_UNJOINED; break;
+        case OPT_PASSWORD: password = true; break;
+        case OPT_FWRESULT:
+            fwresult = true;
+            flags &= ~(WTP_SEL_CFG | WTP_SEL_DETAIL);
+            break;
+        case OPT_NO_CFG:
+            no_cfg = true;
+            flags &= ~WTP_SEL_CFG;
+            break;
+        case OPT_BREIF:
+            brief = true;
+            flags &= ~WTP_SEL_CFG;
+            break;
+        case OPT_BASIC:
+            basic = true;
+            flags &= ~(WTP_SEL_CFG | WTP_SEL_DETAIL);
+            break;
+        case OPT_NO_STAINF: flags &= ~WTP_SEL_STA; break;
+        default: break;
+        }
+    }
+    if (json && brief) return opt_cannot_combine(OPT_JSON, OPT_BREIF);
+    if (basic && no_cfg) return opt_cannot_combine(OPT_BASIC, OPT_NO_CFG);
+    if (managed != unmanaged) flags &= managed ? ~WTP_SEL_UNMANAGED : ~WTP_SEL_MANAGED;
+    if (!mac_count_fits(macs)) return opt_invalid(OPT_MAC, mac_text);
+
+    wtp_list list;
+    if (get_wtp_list(ac_sock, list, flags, macs)) return 1;
+    if (fwresult)
+        print_fw_results(list);
+    else
+        print_wtp_list(list, json, password, brief, basic);
+    wtp_list_free(list);
+    return 0;
+}
+
+int cmd_wtpflag(const option_arg *args, int count) {
+    std::vector<mac_addr> macs;
+    const char *mac_text = nullptr;
+    int flag = 0;
+    for (int i = 0; i < count; ++i) {
+        if (option_refused(args[i])) return 1;
+        switch (args[i].code) {
+        case OPT_MAC:
+            if (take_mac_list(args[i], macs, mac_text)) return 1;
+            break;
+        case OPT_FLAG: flag = decimal_value(args[i].value); break;
+        default: break;
+        }
+    }
+    if (!mac_count_fits(macs)) return opt_invalid(OPT_MAC, mac_text);
+
+    wtp_list list;
+    if (get_wtp_list(ac_sock, list,
+                     WTP_SEL_MANAGED | WTP_SEL_UNMANAGED | WTP_SEL_UNJOINED | WTP_SEL_CFG, macs))
+        return 1;
+    int rc = 0;
+    if (flag == 1) {
+        print_upgrade_counts(list);
+    } else if (flag == 2) {
+        print_upgrading_count(list);
+    } else {
+        fprintf(stderr, "ERROR: Unknown flag %d.\n", flag);
+        rc = 1;
+    }
+    wtp_list_free(list);
+    return rc;
+}
+
+int cmd_online(const option_arg *args, int count) {
+    for (int i = 0; i < count; ++i)
+        if (option_refused(args[i])) return 1;
+    wtp_list list;
+    if (get_wtp_list(ac_sock, list, WTP_SEL_MANAGED | WTP_SEL_UNMANAGED | WTP_SEL_UNJOINED, {}))
+        return 1;
+    unsigned online = 0;
+    for (const wtp_info &w : list.items)
+        if (w.state == 5) ++online;
+    printf("online WTP: %u/%u\n", online, static_cast<unsigned>(list.items.size()));
+    wtp_list_free(list);
+    return 0;
+}
+
+void print_ac_info(const ac_info &info, bool json) {
+    if (!json) {
+        printf("Capwap Ver\t%s\n", info.cw_ver.c_str());
+        printf("Max WTPs\t%u\n", info.max_wtps);
+        printf("Managed WTPs\t%u\n", info.managed_wtps);
+        printf("Active WTPs\t%u\n", info.active_wtps);
+        printf("Total Stations\t%u\n", info.total_sta);
+        printf("Redundant Mode\t%u\n", info.redundant_mode);
+        printf("Upgrading WTPs\t%u\n", info.upg_wtps);
+        return;
+    }
+    printf("\"ac_info\":{");
+    printf("\"cw_ver\":\"");
+    json_put_stored(info.cw_ver.c_str());
+    printf("\",");
+    printf("\"max_wtps\":%u,", info.max_wtps);
+    printf("\"managed_wtps\":%u,", info.managed_wtps);
+    printf("\"active_wtps\":%u,", info.active_wtps);
+    printf("\"total_sta\":%u,", info.total_sta);
+    printf("\"redundant_mode\":%u,", info.redundant_mode);
+    printf("\"upg_wtps\":%u", info.upg_wtps);
+    printf("}");
+}
+
+int cmd_ac(const option_arg *args, int count) {
+    for (int i = 0; i < count; ++i)
+        if (option_refused(args[i])) return 1;
+    ac_info info;
+    if (get_ac_info(ac_sock, info)) return 1;
+    print_ac_info(info, count > 0);
+    return 0;
+}
