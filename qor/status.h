@@ -449,6 +449,19 @@ struct wtp_info {
     std::vector<topo_dev> dev_list;
 
     std::unique_ptr<wtp_cfg> cfg;  // null when the AC sent no copy
+
+    // Releases the detail part and the configuration copy, keeping what comes before the
+    // access point detail above (what the brief table and the counters read).
+    void drop_detail() {
+        radio = {};
+        switch_hw_port = {};
+        switch_port = {};
+        trunk_port = {};
+        lldp_dev_list = {};
+        poe_port = {};
+        dev_list = {};
+        cfg.reset();
+    }
 };
 
 // The records in the order they arrived.
@@ -458,10 +471,16 @@ struct wtp_list {
 
 // ---- requests ------------------------------------------------------------------------
 
+// What a caller keeps of each record: all of it, or the common part only (the detail part
+// and the configuration copy are still read and checked, then released record by record,
+// so that a printer of the common fields needs memory for those alone).
+enum class wtp_keep { all, common };
+
 // Sends REQ_WTP_LIST with the selection flags and MAC list (empty: all WTPs) and appends
 // every record of the reply to `list`. Returns 0, or 1 after the reply failed (the whole
 // list is then released).
-int get_wtp_list(int sock, wtp_list &list, uint32_t flags, const std::vector<mac_addr> &macs);
+int get_wtp_list(int sock, wtp_list &list, uint32_t flags, const std::vector<mac_addr> &macs,
+                 wtp_keep keep = wtp_keep::all);
 
 // Decodes one record (after its 0 marker) into a fresh `rec`. Returns 0 or 1.
 int read_wtp_info(int sock, wtp_info &rec);

@@ -95,7 +95,9 @@ int cmd_wtps(const option_arg *args, int count) {
     if (!mac_count_fits(macs)) return opt_invalid(OPT_MAC, mac_text);
 
     wtp_list list;
-    if (get_wtp_list(ac_sock, list, flags, macs)) return 1;
+    // The brief table and the upgrade results print the common fields alone.
+    wtp_keep keep = fwresult || (brief && !json) ? wtp_keep::common : wtp_keep::all;
+    if (get_wtp_list(ac_sock, list, flags, macs, keep)) return 1;
     if (fwresult)
         print_fw_results(list);
     else
@@ -122,7 +124,8 @@ int cmd_wtpflag(const option_arg *args, int count) {
 
     wtp_list list;
     if (get_wtp_list(ac_sock, list,
-                     WTP_SEL_MANAGED | WTP_SEL_UNMANAGED | WTP_SEL_UNJOINED | WTP_SEL_CFG, macs))
+                     WTP_SEL_MANAGED | WTP_SEL_UNMANAGED | WTP_SEL_UNJOINED | WTP_SEL_CFG, macs,
+                     wtp_keep::common))
         return 1;
     int rc = 0;
     if (flag == 1) {
@@ -141,7 +144,8 @@ int cmd_online(const option_arg *args, int count) {
     for (int i = 0; i < count; ++i)
         if (option_refused(args[i])) return 1;
     wtp_list list;
-    if (get_wtp_list(ac_sock, list, WTP_SEL_MANAGED | WTP_SEL_UNMANAGED | WTP_SEL_UNJOINED, {}))
+    if (get_wtp_list(ac_sock, list, WTP_SEL_MANAGED | WTP_SEL_UNMANAGED | WTP_SEL_UNJOINED, {},
+                     wtp_keep::common))
         return 1;
     unsigned online = 0;
     for (const wtp_info &w : list.items)

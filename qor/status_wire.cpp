@@ -554,7 +554,8 @@ int read_wtp_info(int sock, wtp_info &rec) {
     return r.failed() ? 1 : 0;
 }
 
-int get_wtp_list(int sock, wtp_list &list, uint32_t flags, const std::vector<mac_addr> &macs) {
+int get_wtp_list(int sock, wtp_list &list, uint32_t flags, const std::vector<mac_addr> &macs,
+                 wtp_keep keep) {
     wire_buf req;
     req.u8(REQ_WTP_LIST);
     req.u32(flags);
@@ -572,6 +573,7 @@ int get_wtp_list(int sock, wtp_list &list, uint32_t flags, const std::vector<mac
             break;
         }
         if (read_wtp_info(sock, list.items.back())) break;
+        if (keep == wtp_keep::common) list.items.back().drop_detail();
     }
     wtp_list_free(list);
     return 1;
