@@ -126,6 +126,16 @@ struct recv_buffer {
 };
 
 recv_buffer rx;
+
+// The next `len` bytes when all of them are already buffered for `sock` (taken), else null.
+inline const uint8_t *rx_take(int sock, size_t len) {
+    if (rx.fd != sock || rx.tail - rx.head < len) return nullptr;
+    const uint8_t *p = rx.data + rx.head;
+    rx.head += len;
+    return p;
+}
+#else
+inline const uint8_t *rx_take(int, size_t) { return nullptr; }
 #endif
 
 }  // namespace
@@ -218,9 +228,20 @@ int recv_bytes(int sock, void *buf, size_t len) {
     return static_cast<size_t>(n) == len ? 0 : 1;
 }
 
-int recv_u8(int sock, uint8_t *v) { return recv_bytes(sock, v, 1); }
+// The fixed-size fields come straight from the buffer when it holds them.
+int recv_u8(int sock, uint8_t *v) {
+    if (const uint8_t *p = rx_take(sock, 1)) {
+        *v = *p;
+        return 0;
+    }
+    return recv_bytes(sock, v, 1);
+}
 
 int recv_u16(int sock, uint16_t *v) {
+    if (const uint8_t *p = rx_take(sock, 2)) {
+        *v = get_be16(p);
+        return 0;
+    }
     uint8_t b[2];
     if (recv_bytes(sock, b, 2)) return 1;
     *v = get_be16(b);
@@ -228,6 +249,10 @@ int recv_u16(int sock, uint16_t *v) {
 }
 
 int recv_u32(int sock, uint32_t *v) {
+    if (const uint8_t *p = rx_take(sock, 4)) {
+        *v = get_be32(p);
+        return 0;
+    }
     uint8_t b[4];
     if (recv_bytes(sock, b, 4)) return 1;
     *v = get_be32(b);
