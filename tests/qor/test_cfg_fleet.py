@@ -260,5 +260,26 @@ class Saved(FleetCase):
                               again.qor("ac", "--json").stdout), printed)
 
 
+class CutReplies(unittest.TestCase):
+    def test_replies_cut_or_reset(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "bad.json")
+            with open(path, "w") as f:
+                f.write('{"wtp_cfg":{"name":"x"}}')
+            runs = [["cfg", "--add", "--mac", NEW], ["cfg", "--del", "--mac", AP],
+                    ["cfg", "--mac", SW, "--file", path]]
+            reset = (b"ERROR: reading socket failed for reason: Connection reset by peer\n"
+                     b"ERROR: writing socket failed for reason: Broken pipe\n")
+            # The refused configuration's reply is result 19, its length and its message:
+            # cut within the message, the entry is incomplete and fails without a message.
+            cases = [(run, ["--cut", "0"], b"") for run in runs]
+            cases += [(run, ["--cut", "0", "--reset"], reset) for run in runs]
+            cases += [(runs[2], ["--cut", "5"], b"")]
+            for args, cut, err in cases:
+                with AcSim("", ["--status", SAMPLE] + cut) as sim:
+                    r = sim.qor(*args)
+                self.assertEqual((r.returncode, r.stdout, r.stderr), (1, b"", err), (args, cut))
+
+
 if __name__ == "__main__":
     unittest.main()
