@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Demo: installs what is missing, builds, starts the AC simulator on loopback with the
 # sample fleet (sim/fleet.sample with the status fleet sim/fleet.json), runs a few qor
-# commands against it and stops the simulator again.
+# commands against it (status, configuration, operations) and stops the simulator again.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -61,6 +61,23 @@ head -n 40 "$work/wtps.json"
 echo "... ($(wc -l <"$work/wtps.json") lines)"
 run wtpflag --flag 1
 run online
+
+# Configuration: a new WTP on the management list with fixed IP settings, then the shipped
+# access-point example applied to the lobby AP; wtps shows both changes.
+show_cfg() {
+  printf '\n$ { printf "{"; qor wtps --mac=%s --json; printf "}"; } | (name, location, SSIDs)\n' "$1"
+  { printf '{'; build/bin/qor wtps --mac="$1" --json --acserver 127.0.0.1 --acport "$port"; printf '}'; } \
+    | python3 -c 'import json, sys
+c = json.load(sys.stdin)["wtp_list"][0]["wtp_cfg"]
+print("name %r, location %r" % (c["name"], c["location"]))
+for i, r in enumerate(c.get("radio", [])):
+    print("radio %d: data_rate %s, SSIDs %s" % (i, r["data_rate"], [w["ssid"] for w in r["wlan"]]))'
+}
+run cfg --mac=02:00:00:00:00:01 --add --ip 192.168.10.50/255.255.255.0/192.168.10.1/192.168.10.1
+run wtps --breif
+show_cfg 00:11:22:33:44:55
+run cfg --mac=00:11:22:33:44:55 --file sim/cfg-ap.json
+show_cfg 00:11:22:33:44:55
 
 # Operations on WTPs and on the daemon.
 run rst --mac=00:11:22:33:44:55 --factory

@@ -50,6 +50,7 @@ struct config {
     std::map<std::string, std::string> globals;  // other `key value` lines of the fleet file
     std::vector<wtp> fleet;
     std::shared_ptr<status_fleet> status;  // null without a status fleet
+    std::string save_file;  // the status fleet is written here after every change
 };
 
 // Reads a fleet file into cfg (see sample fleet file). Returns false after printing
@@ -128,6 +129,9 @@ struct session {
 
 // Result code for `mac` in a request of kind `command` (the qor command word).
 uint8_t result_for(const config &cfg, const mac_t &mac, const char *command);
+// Whether the fleet file (a result of the WTP's line or a global result) or --result fixes
+// that code; otherwise management and configuration requests act on the status fleet.
+bool result_fixed(const config &cfg, const mac_t &mac, const char *command);
 // The fleet entry of `mac`, or nullptr.
 const wtp *find_wtp(const config &cfg, const mac_t &mac);
 // Attribute of a fleet entry or a global, with a default.

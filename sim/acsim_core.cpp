@@ -195,6 +195,12 @@ uint8_t result_for(const config &cfg, const mac_t &mac, const char *command) {
     return static_cast<uint8_t>(v);
 }
 
+bool result_fixed(const config &cfg, const mac_t &mac, const char *command) {
+    if (!global(cfg, "force_result").empty() || !global(cfg, "result").empty()) return true;
+    const wtp *w = find_wtp(cfg, mac);
+    return w && (!attr(w, command).empty() || !attr(w, "result").empty());
+}
+
 void check_len(session &s, uint32_t got, uint32_t expected) {
     if (got != expected)
         s.c.error("body length " + std::to_string(got) + ", layout gives " +

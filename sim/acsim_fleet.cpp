@@ -60,13 +60,29 @@ void check_fleet(status_fleet &fleet) {
 
 }  // namespace
 
-std::shared_ptr<status_fleet> load_status(const std::string &path) {
+std::shared_ptr<status_fleet> status_from(json doc, const std::string &path, std::string &why) {
+    if (!doc.is_object()) {
+        why = "not a JSON object";
+        return nullptr;
+    }
     auto fleet = std::make_shared<status_fleet>();
     fleet->path = path;
+    fleet->doc = std::move(doc);
+    try {
+        check_fleet(*fleet);
+    } catch (const fleet_error &e) {
+        why = e.where + ": " + e.what;
+        return nullptr;
+    }
+    return fleet;
+}
+
+std::shared_ptr<status_fleet> load_status(const std::string &path) {
     std::string text;
     if (!read_file(path, text)) return nullptr;
+    json doc;
     try {
-        fleet->doc = json::parse(text);
+        doc = json::parse(text);
     } catch (const json::parse_error &e) {
         // "[json.exception.parse_error.101] parse error at line 1, column 2: ..."
         const char *what = e.what();
@@ -74,17 +90,28 @@ std::shared_ptr<status_fleet> load_status(const std::string &path) {
         fprintf(stderr, "ac_sim: %s: %s\n", path.c_str(), msg ? msg + 2 : what);
         return nullptr;
     }
-    if (!fleet->doc.is_object()) {
-        fprintf(stderr, "ac_sim: %s: not a JSON object\n", path.c_str());
-        return nullptr;
-    }
-    try {
-        check_fleet(*fleet);
-    } catch (const fleet_error &e) {
-        fprintf(stderr, "ac_sim: %s: %s: %s\n", path.c_str(), e.where.c_str(), e.what.c_str());
-        return nullptr;
-    }
+    std::string why;
+    auto fleet = status_from(std::move(doc), path, why);
+    if (!fleet) fprintf(stderr, "ac_sim: %s: %s\n", path.c_str(), why.c_str());
     return fleet;
+}
+
+bool commit_status(config &cfg, json doc, std::string &why) {
+    std::shared_ptr<status_fleet> next = status_from(std::move(doc), cfg.status->path, why);
+    if (!next) return false;
+    cfg.status = next;
+    if (cfg.save_file.empty()) return true;
+    // Written whole to a new file that then takes the old one's place.
+    std::string text = cfg.status->doc.dump(2) + "\n";
+    std::string tmp = cfg.save_file + ".tmp";
+    FILE *f = fopen(tmp.c_str(), "w");
+    bool ok = f && fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (f && fclose(f) != 0) ok = false;
+    if (!ok || rename(tmp.c_str(), cfg.save_file.c_str()) != 0) {
+        fprintf(stderr, "ac_sim: cannot write %s: %s\n", cfg.save_file.c_str(), strerror(errno));
+        remove(tmp.c_str());
+    }
+    return true;
 }
 
 bool status_knows(const config &cfg, const mac_t &mac) {

@@ -94,6 +94,29 @@ struct status_fleet {
     std::map<std::string, std::vector<uint8_t>> replies;
 };
 
+// A status fleet made from `doc` (checked as at load time); null with the reason in `why`.
+std::shared_ptr<status_fleet> status_from(json doc, const std::string &path, std::string &why);
+// Puts `doc` in the place of the current status fleet when it passes the checks (and writes
+// it to the save file, if any); false with the reason otherwise, the fleet unchanged.
+bool commit_status(config &cfg, json doc, std::string &why);
+
+// One configuration item as it arrived: type, index bytes, value.
+struct tlv {
+    uint16_t type = 0;
+    std::string key;
+    std::string value;
+};
+
+// The record of `mac` in the "wtp_list" of `doc`, or null.
+json *find_record(json &doc, const mac_t &mac);
+// The fixed IP settings of an add request (IP, mask, gateway, DNS1, DNS2) in the record's
+// configuration copy.
+void set_ip_settings(json &record, const uint8_t value[20]);
+// Applies the items of a configuration request for device type `dev` (2 switch, any other
+// an access point) to the record's configuration copy. False with what is wrong in `why`
+// (the record may then be half changed: apply to a copy).
+bool apply_items(json &record, uint8_t dev, const std::vector<tlv> &items, std::string &why);
+
 // The whole WTP-list reply (markers, records, end marker) for a selection.
 const std::vector<uint8_t> &wtp_list_reply(status_fleet &fleet, uint32_t flags,
                                            const std::vector<mac_t> &macs, size_t *records);

@@ -54,6 +54,8 @@ const char usage_text[] =
     "  --fleet FILE           fleet file: WTPs and their answers (see sim/fleet.sample)\n"
     "  --status FILE          status fleet (JSON): the WTP records and the AC summary\n"
     "                         (see sim/fleet.json); wins over a status line of the fleet file\n"
+    "  --save FILE            write the status fleet to FILE after every change that\n"
+    "                         management and configuration requests make\n"
     "  --log FILE             append what each connection received and sent, as hex\n"
     "  --admission WORD       admission word sent on connect (default 1; 4294967295 = busy)\n"
     "  --admission-bytes N    send only the first N bytes of the admission word, then close\n"
@@ -74,8 +76,15 @@ const char usage_text[] =
     "device's \"link_count\" (counts of 0 or less). A WTP-list request gets the records its\n"
     "flags choose: 1 managed, 2 unmanaged, 4 also WTPs that have not joined (joined = state 5),\n"
     "8 configuration copy, 16 detail part, 32 station lists; a MAC list keeps those WTPs only\n"
-    "(fleet order). Each reply is encoded once and then served as prepared bytes. Other\n"
-    "requests answer for the status fleet's WTPs as for listed WTPs (result, default 0).\n"
+    "(fleet order). Each reply is encoded once and then served as prepared bytes.\n"
+    "Management and configuration requests change the status fleet, unless the fleet file\n"
+    "or --result fixes their answer: adding a WTP makes it managed (an unknown MAC becomes\n"
+    "a record of type 0 that has not joined; 8 already managed, 7 when max_wtps are\n"
+    "managed) and puts the fixed IP settings in its \"wtp_cfg\"; deleting makes it\n"
+    "unmanaged (6 not found, 9 not managed); a configuration is decoded with qor's key\n"
+    "tables into \"wtp_cfg\" of a managed WTP as a whole, or refused with 19 and a message\n"
+    "saying what is wrong; the AC summary's managed_wtps follows. Other requests answer for\n"
+    "the status fleet's WTPs as for listed WTPs (result, default 0).\n"
     "A fleet value that does not fit stops the start with a message naming its place.\n"
     "\n"
     "Log blocks, one per connection: \"recv HEX\", \"sent HEX\", then \"note ...\" and\n"
@@ -211,6 +220,9 @@ int sim_main(int argc, char **argv) {
         } else if (a == "--status") {
             if (!value(v)) return 2;
             status = v;
+        } else if (a == "--save") {
+            if (!value(v)) return 2;
+            cfg.save_file = v;
         } else if (a == "--log") {
             if (!value(v)) return 2;
             cfg.log_file = v;
