@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <sys/stat.h>
 
 #include "imglib.h"
 
@@ -13,7 +14,7 @@ using imglib::crc32;
 using imglib::update_crc32;
 
 // 0 for an intact image, 1 when its length, a CRC or (controller-package build) its magic
-// number does not match, -EIO when it cannot be opened, examined or mapped.
+// number does not match, -EIO when it cannot be opened, examined, mapped or read.
 int check_file_crc32(const char* path);
 // The same for a boot-loader image: configured magic number first, standard CRC-32 values.
 int check_file_crc32_uboot(const char* path);
@@ -38,7 +39,21 @@ struct mapped_file {
     mapped_file(const mapped_file&) = delete;
     mapped_file& operator=(const mapped_file&) = delete;
     ~mapped_file();
+    // Unmaps and closes without a word; the object is empty again.
+    void reset();
+    // The same, reporting a failure with a "munmap" or "close" system-error line: 0 or -EIO.
+    int release();
 };
+
+// Opens `path` read-only and requires a regular file: leaves the descriptor in `m` (nothing
+// mapped yet) and the file's status in `st`. Returns 0, `open_error` when it cannot be opened,
+// -EIO when it cannot be examined or is not a regular file; each failure is reported on the
+// error stream.
+int open_regular(const char* path, mapped_file& m, struct stat& st, int open_error);
+
+// Maps the first `m.len` bytes of the file opened by open_regular (nothing when it is 0).
+// Returns 0, or -EIO after an "mmap" system-error line.
+int map_whole(mapped_file& m);
 
 // Opens and maps `path`. Returns 0, `open_error` when it cannot be opened, -EIO when it is
 // not a regular file or cannot be examined or mapped. A file shorter than a header is left
