@@ -147,7 +147,7 @@ int map_input(const char* path, struct stat& st)
         return -EFBIG;
     }
     in.len = static_cast<std::size_t>(st.st_size);
-    return map_whole(in);
+    return map_whole(in, map_use::all_data);
 }
 
 int open_input(const char* path)

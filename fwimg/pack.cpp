@@ -137,7 +137,7 @@ int image_file_name(const char* dir)
 // Maps an image for decapsulate: a missing file is -ENOENT, one without a header -EIO.
 int open_image(const char* path, mapped_file& m)
 {
-    int ret = map_image(path, m, -ENOENT);
+    int ret = map_image(path, m, -ENOENT, map_use::header);
     if (ret < 0)
         return ret;
     return m.data ? 0 : -EIO;

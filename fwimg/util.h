@@ -14,7 +14,7 @@ using imglib::crc32;
 using imglib::update_crc32;
 
 // 0 for an intact image, 1 when its length, a CRC or (controller-package build) its magic
-// number does not match, -EIO when it cannot be opened, examined, mapped or read.
+// number does not match, -EIO when it cannot be opened, examined or mapped.
 int check_file_crc32(const char* path);
 // The same for a boot-loader image: configured magic number first, standard CRC-32 values.
 int check_file_crc32_uboot(const char* path);
@@ -51,13 +51,17 @@ struct mapped_file {
 // error stream.
 int open_regular(const char* path, mapped_file& m, struct stat& st, int open_error);
 
+// What a mapping is for: the header alone (the data, if used, is copied inside the kernel), or
+// reading all of the data, which is then set up at once instead of page by page.
+enum class map_use { header, all_data };
+
 // Maps the first `m.len` bytes of the file opened by open_regular (nothing when it is 0).
 // Returns 0, or -EIO after an "mmap" system-error line.
-int map_whole(mapped_file& m);
+int map_whole(mapped_file& m, map_use use);
 
 // Opens and maps `path`. Returns 0, `open_error` when it cannot be opened, -EIO when it is
 // not a regular file or cannot be examined or mapped. A file shorter than a header is left
 // unmapped (data null, len its size).
-int map_image(const char* path, mapped_file& m, int open_error = -EIO);
+int map_image(const char* path, mapped_file& m, int open_error, map_use use);
 
 }  // namespace fwimg
