@@ -5,9 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <getopt.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,9 +17,6 @@
 namespace fwimg {
 namespace {
 
-// The result of an option that ends the run at once with exit code 1.
-constexpr int END_RUN = 1;
-
 enum class operation { none, encapsulate, decapsulate };
 
 // Everything the options gather beyond the header.
@@ -30,10 +25,10 @@ struct run_state {
     char output_dir[PATH_SIZE] = "";
     char image_path[PATH_SIZE] = "";
     // The input file of -f, mapped read-only.
-    bool have_input = false;
-    int in_fd = -1;
-    const uint8_t* in_data = nullptr;
-    std::size_t in_len = 0;
+    mapped_file input;
+    // Set by an option after which the run ends at once with exit code 1 and prints nothing
+    // more: -r, -u and -a when they are done, -f when it has reported its file unusable.
+    bool stop = false;
 };
 run_state g_run;
 
@@ -138,16 +133,21 @@ void check_magic_number()
 }
 
 // ---- input file ---------------------------------------------------------------------------
-void release_input()
+// Opens and maps the input file; each failure is reported on the error stream.
+int map_input(const char* path, struct stat& st)
 {
-    if (g_run.in_data)
-        munmap(const_cast<uint8_t*>(g_run.in_data), g_run.in_len);
-    if (g_run.in_fd >= 0)
-        close(g_run.in_fd);
-    g_run.in_data = nullptr;
-    g_run.in_fd = -1;
-    g_run.in_len = 0;
-    g_run.have_input = false;
+    mapped_file& in = g_run.input;
+    int ret = open_regular(path, in, st, -EIO);
+    if (ret < 0)
+        return ret;
+    // The header's size field holds 32 bits; the mapping needs the address space.
+    if (static_cast<unsigned long long>(st.st_size) > UINT32_MAX ||
+        static_cast<unsigned long long>(st.st_size) > SIZE_MAX) {
+        fprintf(stderr, "%s is too large for an image\n", path);
+        return -EFBIG;
+    }
+    in.len = static_cast<std::size_t>(st.st_size);
+    return map_whole(in, map_use::all_data);
 }
 
 int open_input(const char* path)
@@ -155,40 +155,22 @@ int open_input(const char* path)
     int ret = copy_text(input_filename, sizeof input_filename, path);
     if (ret < 0)
         return ret;
-    release_input();
-    g_run.in_fd = open(path, O_RDONLY);
-    if (g_run.in_fd < 0) {
-        perror("open");
-        return END_RUN;
-    }
     struct stat st;
-    if (fstat(g_run.in_fd, &st) != 0) {
-        perror("fstat");
-        return END_RUN;
+    ret = map_input(path, st);
+    if (ret < 0) {
+        g_run.stop = true;  // reported already
+        return ret;
     }
-    if (!S_ISREG(st.st_mode)) {
-        fprintf(stderr, "%s is not a file\n", path);
-        return END_RUN;
-    }
-    // The header's size field holds 32 bits; the mapping needs the address space.
-    if (static_cast<unsigned long long>(st.st_size) > UINT32_MAX ||
-        static_cast<unsigned long long>(st.st_size) > SIZE_MAX) {
-        fprintf(stderr, "%s is too large for an image\n", path);
-        return END_RUN;
-    }
-    g_run.in_len = static_cast<std::size_t>(st.st_size);
-    if (g_run.in_len > 0) {  // an empty file has nothing to map
-        void* p = mmap(nullptr, g_run.in_len, PROT_READ, MAP_PRIVATE, g_run.in_fd, 0);
-        if (p == MAP_FAILED) {
-            perror("mmap");
-            return END_RUN;
-        }
-        g_run.in_data = static_cast<const uint8_t*>(p);
-        madvise(p, g_run.in_len, MADV_SEQUENTIAL);
-    }
-    g_run.have_input = true;
     time_t mtime = st.st_mtime;
     return set_header_date(&mtime);
+}
+
+// The result of an option that has done all this run does: the run ends with exit code 1.
+int end_run(int ret)
+{
+    if (ret == 0)
+        g_run.stop = true;
+    return ret;
 }
 
 // ---- options ------------------------------------------------------------------------------
@@ -292,7 +274,7 @@ int opt_printheader(const char* arg)
     int ret = opt_image_path(arg);
     if (ret == 0)
         ret = decapsulate_uboot(g_run.image_path);
-    return ret < 0 ? ret : END_RUN;
+    return end_run(ret);
 }
 
 int opt_check_uboot(const char* arg)
@@ -300,16 +282,16 @@ int opt_check_uboot(const char* arg)
     int ret = opt_image_path(arg);
     if (ret < 0)
         return ret;
+    // An image that fails its check is not printed.
     if (extractheader_only == 0 && check_file_crc32_uboot(g_run.image_path) != 0)
-        return END_RUN;
-    ret = decapsulate_uboot(g_run.image_path);
-    return ret < 0 ? ret : END_RUN;
+        return end_run(0);
+    return end_run(decapsulate_uboot(g_run.image_path));
 }
 
 int opt_magic_to_env(const char*)
 {
     check_magic_number();
-    return END_RUN;
+    return end_run(0);
 }
 
 int opt_outputfilename(const char* arg)
@@ -377,7 +359,7 @@ int run(int argc, char** argv)
     int code;
     while ((code = getopt_long(argc, argv, short_options, long_options, nullptr)) != -1) {
         ret = dispatch(code, optarg);
-        if (ret == END_RUN)
+        if (g_run.stop)
             return 1;
         if (ret < 0)
             break;
@@ -391,13 +373,13 @@ int run(int argc, char** argv)
     const char* dir = g_run.output_dir[0] ? g_run.output_dir : nullptr;
     int exit_code = 0;
     if (g_run.op == operation::encapsulate) {
-        if (!g_run.have_input) {
+        if (g_run.input.fd < 0) {
             if (ignore_flag == 1)
                 fprintf(stderr, "-e needs an input file: give it with -f\n");
             return 1;
         }
         set_header_magic_num();
-        ret = encapsulate(g_run.in_data, g_run.in_len, dir);
+        ret = encapsulate(g_run.input.data, g_run.input.len, dir);
         // An image that exists already is left alone and not counted as a failure; every
         // other failure is (encapsulate has reported file errors itself).
         if (ret == -ENAMETOOLONG && ignore_flag == 1)
@@ -409,16 +391,8 @@ int run(int argc, char** argv)
             exit_code = 1;
     }
 
-    if (g_run.in_data && munmap(const_cast<uint8_t*>(g_run.in_data), g_run.in_len) != 0) {
-        perror("munmap");
+    if (g_run.input.release() < 0)
         exit_code = 1;
-    }
-    g_run.in_data = nullptr;
-    if (g_run.in_fd >= 0 && close(g_run.in_fd) != 0) {
-        perror("close");
-        exit_code = 1;
-    }
-    g_run.in_fd = -1;
     return exit_code;
 }
 

@@ -73,6 +73,28 @@ int write_all(int fd, const uint8_t* p, std::size_t len)
     return 0;
 }
 
+// Copies `len` bytes of the mapped file `m` from `offset` to `fd`: inside the kernel where the
+// file systems allow it, else by writes from the mapping. 0, or a negative error number.
+int copy_mapped(const mapped_file& m, std::size_t offset, int fd, std::size_t len)
+{
+    while (len > 0) {
+        off_t from = static_cast<off_t>(offset);
+        ssize_t n = copy_file_range(m.fd, &from, fd, nullptr, len, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                      errno == EPERM))
+            break;  // not between these two files: write the rest from the mapping
+        if (n < 0)
+            return -errno;
+        if (n == 0)
+            return -EIO;  // the image has become shorter
+        offset += static_cast<std::size_t>(n);
+        len -= static_cast<std::size_t>(n);
+    }
+    return len == 0 ? 0 : write_all(fd, m.data + offset, len);
+}
+
 // The directory without one trailing "/".
 std::string strip_slash(const char* dir)
 {
@@ -115,7 +137,7 @@ int image_file_name(const char* dir)
 // Maps an image for decapsulate: a missing file is -ENOENT, one without a header -EIO.
 int open_image(const char* path, mapped_file& m)
 {
-    int ret = map_image(path, m, -ENOENT);
+    int ret = map_image(path, m, -ENOENT, map_use::header);
     if (ret < 0)
         return ret;
     return m.data ? 0 : -EIO;
@@ -238,7 +260,7 @@ void finish_header(uint32_t dcrc, uint8_t bytes[imglib::HEADER_SIZE])
     h.dcrc = dcrc;
     h.hcrc = 0;
     imglib::header_to_bytes(h, bytes);
-    h.hcrc = imglib::header_crc(bytes, false);
+    h.hcrc = imglib::header_crc(bytes, imglib::crc_kind::image);
     imglib::store_be32(bytes + imglib::OFF_HCRC, h.hcrc);
     if (ignore_flag == 1) {
         print_image_header(h);
@@ -332,12 +354,12 @@ int decapsulate(const char* path, const char* dir)
     if (dir == nullptr) {
         if (ignore_flag == 1)
             print_image_header(h);
-        return 1;
+        return 0;
     }
     print_image_header(h);
     if (extractheader_only == 1) {
         exportinfo(dir);
-        return 1;
+        return 0;
     }
     const std::string module(imglib::name_module(h.name));
     const std::string company = field_text(h.company, imglib::COMPANY_SIZE);
@@ -361,13 +383,13 @@ int decapsulate(const char* path, const char* dir)
         perror("open");
         return -ENOENT;
     }
-    ret = write_all(fd, m.data + imglib::HEADER_SIZE, h.size);
+    ret = copy_mapped(m, imglib::HEADER_SIZE, fd, h.size);
     if (close(fd) != 0 && ret == 0)
         ret = -EIO;
     if (ret < 0)
         return -EIO;
     exportinfo(dir);
-    return 1;
+    return 0;
 }
 
 int decapsulate_uboot(const char* path)
@@ -377,7 +399,7 @@ int decapsulate_uboot(const char* path)
     if (ret < 0)
         return ret;
     print_uboot_header(imglib::header_from_bytes(m.data));
-    return 1;
+    return 0;
 }
 
 }  // namespace fwimg

@@ -56,10 +56,10 @@ int encapsulate(const uint8_t* data, std::size_t len, const char* dir);
 void exportinfo(const char* dir);
 
 // Takes the image at `path` apart into `dir` (or only prints its header when dir is null).
-// Returns 1, or -ENOENT / -EIO on failure.
+// Returns 0, or -ENOENT / -EIO / -ENAMETOOLONG on failure.
 int decapsulate(const char* path, const char* dir);
 
-// Prints the boot-loader header of the file at `path`. Returns 1 or -EIO.
+// Prints the boot-loader header of the file at `path`. Returns 0, or -ENOENT / -EIO.
 int decapsulate_uboot(const char* path);
 
 }  // namespace fwimg

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <sys/stat.h>
 
 #include "imglib.h"
 
@@ -38,11 +39,29 @@ struct mapped_file {
     mapped_file(const mapped_file&) = delete;
     mapped_file& operator=(const mapped_file&) = delete;
     ~mapped_file();
+    // Unmaps and closes without a word; the object is empty again.
+    void reset();
+    // The same, reporting a failure with a "munmap" or "close" system-error line: 0 or -EIO.
+    int release();
 };
+
+// Opens `path` read-only and requires a regular file: leaves the descriptor in `m` (nothing
+// mapped yet) and the file's status in `st`. Returns 0, `open_error` when it cannot be opened,
+// -EIO when it cannot be examined or is not a regular file; each failure is reported on the
+// error stream.
+int open_regular(const char* path, mapped_file& m, struct stat& st, int open_error);
+
+// What a mapping is for: the header alone (the data, if used, is copied inside the kernel), or
+// reading all of the data, which is then set up at once instead of page by page.
+enum class map_use { header, all_data };
+
+// Maps the first `m.len` bytes of the file opened by open_regular (nothing when it is 0).
+// Returns 0, or -EIO after an "mmap" system-error line.
+int map_whole(mapped_file& m, map_use use);
 
 // Opens and maps `path`. Returns 0, `open_error` when it cannot be opened, -EIO when it is
 // not a regular file or cannot be examined or mapped. A file shorter than a header is left
 // unmapped (data null, len its size).
-int map_image(const char* path, mapped_file& m, int open_error = -EIO);
+int map_image(const char* path, mapped_file& m, int open_error, map_use use);
 
 }  // namespace fwimg

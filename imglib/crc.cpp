@@ -46,12 +46,17 @@ uint32_t update_crc32(const uint8_t* data, std::size_t len, uint32_t reg)
     return ~crc32(~reg, data, len);
 }
 
-uint32_t header_crc(const uint8_t hdr[HEADER_SIZE], bool standard)
+uint32_t continue_crc(crc_kind kind, uint32_t so_far, const uint8_t* data, std::size_t len)
+{
+    return kind == crc_kind::standard ? crc32(so_far, data, len) : update_crc32(data, len, so_far);
+}
+
+uint32_t header_crc(const uint8_t hdr[HEADER_SIZE], crc_kind kind)
 {
     uint8_t copy[HEADER_SIZE];
     std::memcpy(copy, hdr, HEADER_SIZE);
     store_be32(copy + OFF_HCRC, 0);
-    return standard ? crc32(0, copy, HEADER_SIZE) : update_crc32(copy, HEADER_SIZE);
+    return continue_crc(kind, 0, copy, HEADER_SIZE);
 }
 
 }  // namespace imglib

@@ -53,9 +53,21 @@ uint32_t crc32_update(uint32_t start, const uint8_t* data, std::size_t len);
 // an earlier computation (update_crc32(b, n, update_crc32(a, m)) covers a then b).
 uint32_t update_crc32(const uint8_t* data, std::size_t len, uint32_t reg = 0);
 
-// Header CRC of a 64-byte header: its CRC field counted as zero. `standard` selects CRC-32,
-// otherwise the image CRC.
-uint32_t header_crc(const uint8_t hdr[HEADER_SIZE], bool standard);
+// The two CRC variants: the image CRC of firmware images, the standard CRC-32 of boot-loader
+// images and switch images.
+enum class crc_kind { image, standard };
+
+// Continues a CRC of that kind over `len` more bytes; `so_far` is the CRC of the bytes before
+// them (0 for none).
+uint32_t continue_crc(crc_kind kind, uint32_t so_far, const uint8_t* data, std::size_t len);
+
+// Header CRC of a 64-byte header: its CRC field counted as zero.
+uint32_t header_crc(const uint8_t hdr[HEADER_SIZE], crc_kind kind);
+// The same with the kind as a flag: true selects the standard CRC-32.
+inline uint32_t header_crc(const uint8_t hdr[HEADER_SIZE], bool standard)
+{
+    return header_crc(hdr, standard ? crc_kind::standard : crc_kind::image);
+}
 
 // ---- model alphabet and packing -----------------------------------------------------------
 inline constexpr char MODEL_ALPHABET[] =

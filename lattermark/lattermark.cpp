@@ -122,7 +122,7 @@ int cmd_show_info(const char* path, std::string& result)
         snprintf(tag_text, sizeof tag_text, "%d", tag);
     }
 
-    bool ok = got == sizeof hdr && imglib::header_crc(hdr, true) == h.hcrc;
+    bool ok = got == sizeof hdr && imglib::header_crc(hdr, imglib::crc_kind::standard) == h.hcrc;
     // One piece buffer for the run: nothing to allocate, nothing to fail.
     static uint8_t piece[READ_PIECE];
     uint32_t crc = 0;
