@@ -54,7 +54,8 @@ int mapped_file::release()
 int open_regular(const char* path, mapped_file& m, struct stat& st, int open_error)
 {
     m.reset();
-    m.fd = open(path, O_RDONLY);
+    // Without blocking: a FIFO or a device must reach the regular-file check below.
+    m.fd = open(path, O_RDONLY | O_NONBLOCK);
     if (m.fd < 0) {
         perror("open");
         return open_error;

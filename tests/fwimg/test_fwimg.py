@@ -146,6 +146,11 @@ class Encapsulate(Base):
         self.assertEqual((1, b"%s is not a file\n" % self.out.encode()), (p.returncode, p.stderr))
         p = self.fwimg(STD, "-f", os.path.join(self.dir, "missing"), "-e")
         self.assertEqual((1, b"open: No such file or directory\n"), (p.returncode, p.stderr))
+        # A FIFO with no writer must not block the open before the check.
+        fifo = os.path.join(self.dir, "fifo")
+        os.mkfifo(fifo)
+        p = self.fwimg(STD, "-f", fifo, "-e")
+        self.assertEqual((1, b"%s is not a file\n" % fifo.encode()), (p.returncode, p.stderr))
 
     def test_help(self):
         p = self.fwimg(STD, "-h")
