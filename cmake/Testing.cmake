@@ -57,9 +57,17 @@ endfunction()
 
 find_program(PYTHON3 python3 REQUIRED)
 
+# Under SANITIZE, a test that preloads a stand-in library puts the sanitizer runtime in front
+# of it (SANITIZER_PRELOAD): the runtime must come first in the process's library list.
+set(TEST_SANITIZER_PRELOAD "")
+if(SANITIZE)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
+                  OUTPUT_VARIABLE TEST_SANITIZER_PRELOAD OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+
 function(add_script_test name script)
   add_test(NAME ${name} COMMAND ${PYTHON3} ${script} ${ARGN})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "BIN_DIR=${CMAKE_BINARY_DIR}/bin;EMULATOR=${TEST_EMULATOR};HOST_BIN_DIR=${TEST_HOST_BIN_DIR};PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/lib;PYTHONDONTWRITEBYTECODE=1"
+    ENVIRONMENT "BIN_DIR=${CMAKE_BINARY_DIR}/bin;EMULATOR=${TEST_EMULATOR};HOST_BIN_DIR=${TEST_HOST_BIN_DIR};PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/lib;PYTHONDONTWRITEBYTECODE=1;SANITIZER_PRELOAD=${TEST_SANITIZER_PRELOAD}"
     TIMEOUT 300)
 endfunction()

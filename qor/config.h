@@ -146,6 +146,9 @@ bool password_digest(const char *password, uint8_t digest[16]);
 // ---- the cfg command (config_cmd.cpp) ----------------------------------------------------
 
 constexpr size_t CFG_FILES_MAX = 1000;
+// Bytes of one configuration file: a file of every key with the longest values and lists
+// is far smaller, and the parsed tree takes several times the text.
+constexpr long CFG_FILE_MAX = 1L << 20;
 
 // Reads, parses and converts one configuration file into `list` (an empty file gives an
 // empty list). Returns 0, or 1 after its message.

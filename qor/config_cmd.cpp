@@ -1,7 +1,10 @@
 // The cfg command: adds WTPs to the management list (with fixed IP settings), removes them,
 // or converts configuration files into item lists and sends them to be applied.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -13,10 +16,17 @@
 
 namespace {
 
-struct file_closer {
-    void operator()(FILE *f) const { fclose(f); }
+struct fd_guard {
+    int fd;
+    explicit fd_guard(int d) : fd(d) {}
+    fd_guard(const fd_guard &) = delete;
+    fd_guard &operator=(const fd_guard &) = delete;
+    ~fd_guard() { reset(); }
+    void reset() {
+        if (fd >= 0) close(fd);
+        fd = -1;
+    }
 };
-using file_ptr = std::unique_ptr<FILE, file_closer>;
 
 struct json_freer {
     void operator()(json_value *v) const { json_value_free(v); }
@@ -116,31 +126,45 @@ int request_config(int sock, const std::vector<mac_addr> &macs, uint8_t dev_type
 // ---- configuration files ----------------------------------------------------------------
 
 int cfg_convert_file(const char *name, uint8_t dev_type, tlv_list &list) {
-    file_ptr f(fopen(name, "rb"));
-    if (!f) {
+    // Not blocking: a FIFO without a writer must not hold the run at the open.
+    fd_guard fd(open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.fd < 0) {
         fprintf(stderr, "ERROR: Open %s failed.\n", name);
         return 1;
     }
-    // A directory opens, but its size is no byte count: it cannot be read.
+    // A directory opens, but its size is no byte count: it cannot be read. Anything else
+    // that is not a regular file (a FIFO, a device such as /dev/zero) has no size at all.
     struct stat info;
-    long size = -1;
-    if (fstat(fileno(f.get()), &info) == 0 && !S_ISDIR(info.st_mode) &&
-        fseek(f.get(), 0, SEEK_END) == 0)
-        size = ftell(f.get());
-    if (size < 0 || fseek(f.get(), 0, SEEK_SET) != 0) {
+    if (fstat(fd.fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         fprintf(stderr, "ERROR: read %s failed.\n", name);
         return 1;
     }
+    if (!S_ISREG(info.st_mode)) {
+        fprintf(stderr, "ERROR: %s is not a regular file.\n", name);
+        return 1;
+    }
+    if (info.st_size > CFG_FILE_MAX) {
+        fprintf(stderr, "ERROR: %s is larger than %ld bytes.\n", name, CFG_FILE_MAX);
+        return 1;
+    }
+    size_t size = static_cast<size_t>(info.st_size);
     if (size == 0) return 0;  // an empty file is an empty list
 
-    std::unique_ptr<char[]> text(new (std::nothrow) char[static_cast<size_t>(size) + 1]);
+    std::unique_ptr<char[]> text(new (std::nothrow) char[size + 1]);
     if (!text) {
         fputs("ERROR: Out of memory.\n", stderr);
         return 1;
     }
-    size_t got = fread(text.get(), 1, static_cast<size_t>(size), f.get());
-    f.reset();
-    if (got != static_cast<size_t>(size)) {
+    // The size taken at the open is what is read; a file cut short meanwhile fails.
+    size_t got = 0;
+    while (got < size) {
+        ssize_t n = read(fd.fd, text.get() + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    fd.reset();
+    if (got != size) {
         fprintf(stderr, "ERROR: read %s failed.\n", name);
         return 1;
     }
@@ -149,7 +173,7 @@ int cfg_convert_file(const char *name, uint8_t dev_type, tlv_list &list) {
     json_settings settings;
     memset(&settings, 0, sizeof settings);
     char parse_error[json_error_max];
-    json_ptr doc(json_parse_ex(&settings, text.get(), static_cast<size_t>(size), parse_error));
+    json_ptr doc(json_parse_ex(&settings, text.get(), size, parse_error));
     text.reset();
     if (!doc) {
         fprintf(stderr, "ERROR: Invalid config file %s.\n", name);

@@ -292,6 +292,34 @@ class Files(Cfg):
                      "ERROR: Open %s failed.\n" % missing)
 
 
+class HostileFiles(Cfg):
+    """Files that are not configuration files: only regular files of at most 1 MiB are read,
+    and a document nested far deeper than the walk goes is parsed and refused quickly."""
+
+    def test_only_bounded_regular_files_are_read(self):
+        fifo = os.path.join(self.dir.name, "fifo")
+        os.mkfifo(fifo)
+        for path in (fifo, "/dev/zero", "/dev/null"):
+            self.refused(["cfg", "--mac", M1, "--file", path],
+                         "ERROR: %s is not a regular file.\n" % path)
+        # A sparse file of 4 GiB, and one byte over the limit.
+        huge = os.path.join(self.dir.name, "huge.json")
+        for size in (4 << 30, (1 << 20) + 1):
+            with open(huge, "wb") as f:
+                f.truncate(size)
+            self.refused(["cfg", "--mac", M1, "--file", huge],
+                         "ERROR: %s is larger than 1048576 bytes.\n" % huge)
+        # At the limit the file is read: a document padded with blanks to 1 MiB.
+        text = '{"wtp_cfg":{"name":"a"}}'
+        self.apply(text + " " * ((1 << 20) - len(text)), [item(1, value=b"a")])
+
+    def test_deep_nesting_stops_at_the_walk(self):
+        for opening, closing in (("[", "]"), ('{"":', "}")):
+            with self.subTest(opening=opening):
+                self.refused_file(opening * 200000 + "1" + closing * 200000,
+                                  "ERROR: json iter stack is full.\n")
+
+
 class Conversion(Cfg):
     def test_validation_and_encoding_messages(self):
         ap, sw = [], ["--type", "1"]

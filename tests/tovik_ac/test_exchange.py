@@ -295,12 +295,7 @@ class Failures(Exchange):
         self.expect(proc, "[ERR] Socket connect error, errno=111\n")
 
     def shim_env(self, **values):
-        shim = os.environ.get("TOVIK_FAILSHIM", "")
-        if tc.under_emulator() or not os.path.exists(shim):
-            self.skipTest("needs the preload stand-in on a native build")
-        env = {"LD_PRELOAD": shim}
-        env.update(values)
-        return env
+        return tc.shim_env(self, **values)
 
     def test_socket_cannot_be_opened(self):
         # The first socket is the one that learns the own addresses; the second is the exchange.

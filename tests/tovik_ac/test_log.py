@@ -217,9 +217,7 @@ class DebugLog(tc.ClientTest):
             start_records() + rec("ac_process", "Socket connect error, errno=111\n")))
 
     def test_failing_call_records(self):
-        shim = os.environ.get("TOVIK_FAILSHIM", "")
-        if tc.under_emulator() or not os.path.exists(shim):
-            self.skipTest("needs the preload stand-in on a native build")
+        preload = tc.shim_env(self)
         cases = [
             ({"FAILSHIM_SOCKET": "2"}, "tcp", "Could not create TCP socket, errno=24\n"),
             ({"FAILSHIM_SOCKET": "2"}, "udp", "Could not create UDP socket, errno=24"),
@@ -229,7 +227,7 @@ class DebugLog(tc.ClientTest):
         for env, proto, record in cases:
             with self.subTest(record=record):
                 self.guard.clear()
-                env = dict(env, LD_PRELOAD=shim)
+                env = dict(preload, **env)
                 with harness.Server("mgmt_sim") as sim:
                     proc = tc.client(["-p", proto, "-dbg", "1", "-sp", str(sim.port)], env=env)
                 self.assertEqual(proc.returncode, 0)

@@ -165,11 +165,8 @@ class HostLookup(tc.ClientTest):
         self.assertEqual(tc.read_text(tc.HOST_LOG), HOST_NOT_FOUND + "\n")
 
     def test_lookup_bounded_by_timeout_given_before(self):
-        shim = os.environ.get("TOVIK_FAILSHIM", "")
-        if tc.under_emulator() or not os.path.exists(shim):
-            self.skipTest("needs the preload stand-in on a native build")
         # The stand-in lookup never returns; "localhost" is in /etc/hosts in any case.
-        env = {"LD_PRELOAD": shim, "FAILSHIM_HANG_LOOKUP": "localhost"}
+        env = tc.shim_env(self, FAILSHIM_HANG_LOOKUP="localhost")
         start = time.monotonic()
         proc = tc.client(["-t", "1", "-sa", "localhost"], env=env, timeout=30)
         self.expect(proc, HOST_NOT_FOUND + "\n", 15)

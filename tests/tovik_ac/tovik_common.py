@@ -166,6 +166,19 @@ def under_emulator():
     return bool(harness.EMULATOR)
 
 
+def shim_env(test, **values):
+    """The environment that preloads the failing-call stand-in (with `values` for it) into
+    the client; skips `test` where it cannot be preloaded. A sanitizer runtime the build
+    names (SANITIZER_PRELOAD) goes first: it must be the first library of the process."""
+    shim = os.environ.get("TOVIK_FAILSHIM", "")
+    if under_emulator() or not os.path.exists(shim):
+        test.skipTest("needs the preload stand-in on a native build")
+    runtime = os.environ.get("SANITIZER_PRELOAD", "")
+    env = {"LD_PRELOAD": " ".join(p for p in (runtime, shim) if p)}
+    env.update(values)
+    return env
+
+
 class ClientTest(unittest.TestCase):
     """Each test starts with no client logs; the originals come back at the end."""
 
