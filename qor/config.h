@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,11 @@ constexpr long CFG_FILE_MAX = 1L << 20;
 // Reads, parses and converts one configuration file into `list` (an empty file gives an
 // empty list). Returns 0, or 1 after its message.
 int cfg_convert_file(const char *name, uint8_t dev_type, tlv_list &list);
+
+// The same for a file's `size` bytes already read into `text` (which holds a zero byte
+// after them); `name` is the file's name in messages. The text is released once parsed.
+int cfg_convert_text(const char *name, std::unique_ptr<char[]> text, size_t size,
+                     uint8_t dev_type, tlv_list &list);
 
 // The --ip value IP/MSK/GW/DNS1/DNS2 (trailing addresses may be left out) as 20 bytes,
 // each address in text order; false when it is not a valid setting.

@@ -170,6 +170,11 @@ int cfg_convert_file(const char *name, uint8_t dev_type, tlv_list &list) {
     }
     // The parser may look at the byte after a text cut off in a literal: a zero is there.
     text[size] = '\0';
+    return cfg_convert_text(name, std::move(text), static_cast<size_t>(size), dev_type, list);
+}
+
+int cfg_convert_text(const char *name, std::unique_ptr<char[]> text, size_t size,
+                     uint8_t dev_type, tlv_list &list) {
     json_settings settings;
     memset(&settings, 0, sizeof settings);
     char parse_error[json_error_max];

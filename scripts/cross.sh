@@ -29,8 +29,10 @@ if ! [[ $'\n'$(dpkg --print-foreign-architectures)$'\n' == *$'\n'armhf$'\n'* ]];
 fi
 
 mapfile -t wanted < <(sed -e 's/#.*//' -e 's/[[:space:]]//g' scripts/deps-armhf.txt | grep -v '^$')
-# The armhf twin of every library the native build uses (lib*-dev in scripts/deps/*.txt).
-mapfile -t native_dev < <(cat scripts/deps/*.txt | sed -e 's/#.*//' -e 's/[[:space:]]//g' \
+# The armhf twin of every library the native build uses (lib*-dev in scripts/deps/*.txt; not
+# fuzz.txt, whose sanitizer runtimes serve the host's fuzzing build only).
+mapfile -t native_dev < <(ls scripts/deps/*.txt | grep -v '/fuzz\.txt$' | xargs cat \
+                          | sed -e 's/#.*//' -e 's/[[:space:]]//g' \
                           | grep -E '^lib.*-dev$' || true)
 for p in "${native_dev[@]}"; do
   wanted+=("$p:armhf")

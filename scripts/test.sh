@@ -31,3 +31,8 @@ fi
 if [ "${SKIP_ARMHF:-0}" != 1 ]; then
   bash scripts/cross.sh
 fi
+# Each libFuzzer target for 60 seconds (scripts/fuzz.sh, about 13 minutes with its build);
+# SKIP_FUZZ=1 leaves it out.
+if [ "${SKIP_FUZZ:-0}" != 1 ]; then
+  bash scripts/fuzz.sh 60
+fi
