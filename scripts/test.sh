@@ -3,7 +3,8 @@
 # appliance (armhf, under qemu-arm, with the size report: scripts/cross.sh); ends with ctest's
 # summary line. SKIP_ARMHF=1 leaves out the armhf run. On the way it builds the programs alone
 # in build-notests/ (tests off) and stages them as the appliance gets them, and runs the whole
-# suite once more under the sanitizers in build-asan/ (SKIP_SANITIZE=1 leaves that out).
+# suite once more under the sanitizers in build-asan/ (SKIP_SANITIZE=1 leaves that out) and
+# each fuzz target for a minute (SKIP_FUZZ=1 leaves that out).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -28,11 +29,11 @@ if [ "${SKIP_SANITIZE:-0}" != 1 ]; then
   echo "sanitizers: build and suite took $((SECONDS - sanitize_start)) s"
 fi
 # --- end of sanitizers -----------------------------------------------------------------------
-if [ "${SKIP_ARMHF:-0}" != 1 ]; then
-  bash scripts/cross.sh
-fi
 # Each libFuzzer target for 60 seconds (scripts/fuzz.sh, about 13 minutes with its build);
 # SKIP_FUZZ=1 leaves it out.
 if [ "${SKIP_FUZZ:-0}" != 1 ]; then
   bash scripts/fuzz.sh 60
+fi
+if [ "${SKIP_ARMHF:-0}" != 1 ]; then
+  bash scripts/cross.sh
 fi
