@@ -17,6 +17,7 @@ from test_status_cmds import common, plain, text, u8, u16, u32
 
 TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../..")
 M1, M2 = "00:11:22:33:44:55", "00:11:22:33:44:66"
+M3 = "02:00:00:00:00:09"  # not in the fleet: added, then deleted again
 MAX_RSS_KIB = 16 * 1024
 # A sanitizer's shadow memory and quarantine are not the program's: its leak checks stand in.
 MEASURE_RSS = not harness.EMULATOR and not os.environ.get("SANITIZER_PRELOAD")
@@ -37,8 +38,8 @@ REQUESTS = [
     ["kick", "--mac", M1, "--radio", "2g", "--wlan", "1", "--client", "02:00:00:00:00:01"],
     ["dbg", "--enable", "1"], ["nodc"], ["cac", "--mac", M1 + "," + M2, "--ip", "10.0.0.9"],
     ["sh", "--mac", M1 + "," + M2, "--cmd", "uname -a"], ["fwlist", "--mac", M1 + "," + M2],
-    ["mem"], ["initfw", "--fwstat", "1"], ["cfg", "--mac", M1, "--add"],
-    ["cfg", "--mac", M1, "--del"],
+    ["mem"], ["initfw", "--fwstat", "1"], ["cfg", "--mac", M3, "--add"],
+    ["cfg", "--mac", M3, "--del"],
     ["cfg", "--mac", M1 + "," + M2, "--file", os.path.join(TOP, "sim/cfg-ap.json")],
 ]
 
