@@ -1,4 +1,5 @@
-// lattermark decode: the program's own command table and handler, run on a fuzzed file.
+// lattermark show_info or decode (LATTERMARK_COMMAND, set per target): the program's own
+// command table and handler, run on a fuzzed file.
 // Input: the file.
 #include "fuzz_util.h"
 
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     input->set(data, size);
-    char prog[] = "lattermark", word[] = "decode";
+    char prog[] = "lattermark", word[] = LATTERMARK_COMMAND;
     char *argv[] = {prog, word, const_cast<char *>(input->path()), nullptr};
     run(3, argv);
     return 0;
