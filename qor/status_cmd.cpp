@@ -96,7 +96,7 @@ int cmd_wtps(const option_arg *args, int count) {
 
     wtp_list list;
     // The brief table and the upgrade results print the common fields alone.
-    wtp_keep keep = fwresult || (brief && !json) ? wtp_keep::common : wtp_keep::all;
+    wtp_keep keep = brief || fwresult ? wtp_keep::common : wtp_keep::all;
     if (get_wtp_list(ac_sock, list, flags, macs, keep)) return 1;
     if (fwresult)
         print_fw_results(list);

@@ -5,15 +5,12 @@ itself with its status, nothing but the messages the reply earns, and little mem
 import os
 import random
 import socket
-import subprocess
-import tempfile
-import threading
 import time
 import unittest
 
 import harness
 from simctl import AcSim, mac_bytes
-from test_status_cmds import common, plain, text, u8, u16, u32
+from test_status_cmds import LoopbackAc, common, plain, text, u8, u16, u32
 
 TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../..")
 M1, M2 = "00:11:22:33:44:55", "00:11:22:33:44:66"
@@ -44,19 +41,13 @@ REQUESTS = [
 ]
 
 
-class HostileAc:
+class HostileAc(LoopbackAc):
     """One connection on loopback: sends `stream` (the admission word first) in pieces of
     `chunk` bytes, then closes its side and reads whatever qor sends until qor closes."""
 
     def __init__(self, stream, chunk=0, pause=0.0):
         self.stream, self.chunk, self.pause = stream, chunk, pause
-        self.listener = socket.socket()
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen(1)
-        self.listener.settimeout(60)
-        self.port = self.listener.getsockname()[1]
-        self.thread = threading.Thread(target=self.serve, daemon=True)
-        self.thread.start()
+        super().__init__()
 
     def serve(self):
         try:
@@ -80,15 +71,7 @@ class HostileAc:
 
     def qor(self, args):
         """Runs qor; returns (status, stdout, stderr, max RSS in KiB or None)."""
-        cmd = harness.prog("qor") + [args[0], "--acserver", "127.0.0.1", "--acport",
-                                     str(self.port)] + list(args[1:])
-        with tempfile.NamedTemporaryFile("r") as rss_file:
-            if MEASURE_RSS:
-                cmd = ["/usr/bin/time", "-o", rss_file.name, "-f", "%M"] + cmd
-            r = subprocess.run(cmd, capture_output=True, timeout=60)
-            rss = int(rss_file.read().split()[-1]) if MEASURE_RSS else None
-        self.thread.join(60)
-        self.listener.close()
+        r, rss = self.run_qor(args, measure=MEASURE_RSS, timeout=60)
         return r.returncode, r.stdout, r.stderr, rss
 
 

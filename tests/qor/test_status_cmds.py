@@ -49,13 +49,11 @@ def plain(mac, **kw):
     return u8(0) + common(1, mac, **kw) + u8(0)
 
 
-class ScriptedAc:
-    """Accepts one connection on loopback, sends the admission word and `reply` once the
-    request has arrived, then closes (or waits for the closing byte when `linger`)."""
+class LoopbackAc:
+    """A stand-in AC for one connection on loopback: `serve` (a subclass's) runs in a thread
+    from construction on; `run_qor` runs qor against it and then ends the stand-in."""
 
-    def __init__(self, reply, request_len, linger=True):
-        self.reply, self.request_len, self.linger = reply, request_len, linger
-        self.received = b""
+    def __init__(self):
         self.listener = socket.socket()
         self.listener.bind(("127.0.0.1", 0))
         self.listener.listen(1)
@@ -63,6 +61,32 @@ class ScriptedAc:
         self.port = self.listener.getsockname()[1]
         self.thread = threading.Thread(target=self.serve, daemon=True)
         self.thread.start()
+
+    def run_qor(self, args, measure, timeout):
+        """Runs qor; returns (the finished process, max RSS in KiB or None).
+
+        GNU time measures the run natively: a peak taken by this test's own process
+        (os.wait4 on a forked child) would count the interpreter the child started as."""
+        cmd = harness.prog("qor") + [args[0], "--acserver", "127.0.0.1", "--acport",
+                                     str(self.port)] + list(args[1:])
+        with tempfile.NamedTemporaryFile("r") as rss_file:
+            if measure:
+                cmd = ["/usr/bin/time", "-o", rss_file.name, "-f", "%M"] + cmd
+            r = subprocess.run(cmd, capture_output=True, timeout=timeout)
+            rss = int(rss_file.read().split()[-1]) if measure else None
+        self.thread.join(60)
+        self.listener.close()
+        return r, rss
+
+
+class ScriptedAc(LoopbackAc):
+    """Accepts one connection on loopback, sends the admission word and `reply` once the
+    request has arrived, then closes (or waits for the closing byte when `linger`)."""
+
+    def __init__(self, reply, request_len, linger=True):
+        self.reply, self.request_len, self.linger = reply, request_len, linger
+        self.received = b""
+        super().__init__()
 
     def serve(self):
         try:
@@ -88,19 +112,8 @@ class ScriptedAc:
                 pass
 
     def qor(self, *args):
-        """Runs qor; returns ((status, stdout, stderr), max RSS in KiB or None).
-
-        GNU time measures the run natively: a peak taken by this test's own process
-        (os.wait4 on a forked child) would count the interpreter the child started as."""
-        cmd = harness.prog("qor") + [args[0], "--acserver", "127.0.0.1", "--acport",
-                                     str(self.port)] + list(args[1:])
-        with tempfile.NamedTemporaryFile("r") as rss_file:
-            if not harness.EMULATOR:
-                cmd = ["/usr/bin/time", "-o", rss_file.name, "-f", "%M"] + cmd
-            r = subprocess.run(cmd, capture_output=True, timeout=120)
-            rss = int(rss_file.read().split()[-1]) if not harness.EMULATOR else None
-        self.thread.join(60)
-        self.listener.close()
+        """Runs qor; returns ((status, stdout, stderr), max RSS in KiB or None)."""
+        r, rss = self.run_qor(args, measure=not harness.EMULATOR, timeout=120)
         return (r.returncode, r.stdout, r.stderr), rss
 
 
