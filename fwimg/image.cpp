@@ -26,6 +26,9 @@ struct run_state {
     char image_path[PATH_SIZE] = "";
     // The input file of -f, mapped read-only.
     mapped_file input;
+    // The check of the image of -d, which runs while the options after it are walked (those
+    // that can neither print nor end the run) and while the data is copied out.
+    background_check check;
     // Set by an option after which the run ends at once with exit code 1 and prints nothing
     // more: -r, -u and -a when they are done, -f when it has reported its file unusable.
     bool stop = false;
@@ -210,10 +213,16 @@ int opt_decapsulate(const char* arg)
     int ret = opt_image_path(arg);
     if (ret < 0)
         return ret;
-    if (extractheader_only == 0 && check_file_crc32(g_run.image_path) != 0)
-        return -EINVAL;
+    if (extractheader_only == 0)
+        g_run.check.start(g_run.image_path);
     g_run.op = operation::decapsulate;
     return 0;
+}
+
+// The check of -d's image, once it is needed: -EINVAL when the image failed it.
+int settle_check()
+{
+    return g_run.check.result() != 0 ? -EINVAL : 0;
 }
 
 int opt_magic(const char* arg)
@@ -349,6 +358,16 @@ int dispatch(int code, const char* arg)
     return 0;
 }
 
+// Whether the next getopt_long call can neither print nor lead to an option that does: the
+// arguments are at their end, or the next one is -o with its directory.
+bool quiet_next(int argc, char** argv)
+{
+    if (optind >= argc)
+        return true;
+    const char* a = argv[optind];
+    return a[0] == '-' && a[1] == 'o' && (a[2] != '\0' || optind + 1 < argc);
+}
+
 int run(int argc, char** argv)
 {
     ignore_flag = 1;
@@ -356,13 +375,23 @@ int run(int argc, char** argv)
     imagehdr_clear();
 
     int ret = 0;
-    int code;
-    while ((code = getopt_long(argc, argv, short_options, long_options, nullptr)) != -1) {
+    for (;;) {
+        // The check of -d's image may go on only while what follows can neither print
+        // (getopt's own messages included) nor end the run: the end of the arguments, or -o.
+        if (g_run.check.pending() && !quiet_next(argc, argv) && (ret = settle_check()) < 0)
+            break;
+        int code = getopt_long(argc, argv, short_options, long_options, nullptr);
+        if (code == -1)
+            break;
         ret = dispatch(code, optarg);
         if (g_run.stop)
             return 1;
-        if (ret < 0)
+        if (ret < 0) {
+            // A failed check comes first, as it came before this option.
+            int check = settle_check();
+            ret = check < 0 ? check : ret;
             break;
+        }
     }
     if (ret < 0) {
         if (ignore_flag == 1)
@@ -387,7 +416,10 @@ int run(int argc, char** argv)
         if (ret < 0 && ret != -EEXIST)
             exit_code = 1;
     } else if (g_run.op == operation::decapsulate) {
-        if (decapsulate(g_run.image_path, dir) < 0)
+        ret = decapsulate(g_run.image_path, dir, g_run.check);
+        if (ret == -EINVAL && ignore_flag == 1)
+            printf("strerror:%s\n", strerror(EINVAL));  // the image failed its check
+        if (ret < 0)
             exit_code = 1;
     }
 

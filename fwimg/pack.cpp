@@ -268,8 +268,9 @@ void finish_header(uint32_t dcrc, uint8_t bytes[imglib::HEADER_SIZE])
     }
 }
 
-// Pieces small enough to be still in the cache when they are written after their CRC.
-constexpr std::size_t PIECE = 256 * 1024;
+// Writes go in pieces of this size: one write of a whole large image can take several times
+// as long.
+constexpr std::size_t PIECE = 1024 * 1024;
 
 }  // namespace
 
@@ -291,16 +292,15 @@ int encapsulate(const uint8_t* data, std::size_t len, const char* dir)
         }
         return -err;
     }
-    // The data goes to its place after the header first, each piece's CRC taken just before
-    // it is written; the header follows once the CRC is known.
+    // The data goes to its place after the header while a second thread takes its CRC; the
+    // header follows once the CRC is known.
     uint32_t reg = 0;
+    side_job crc([&reg, data, len] { reg = update_crc32(data, len); });
     if (lseek(fd, imglib::HEADER_SIZE, SEEK_SET) < 0)
         ret = -errno;
-    for (std::size_t off = 0; ret == 0 && off < len; off += PIECE) {
-        std::size_t n = len - off < PIECE ? len - off : PIECE;
-        reg = update_crc32(data + off, n, reg);
-        ret = write_all(fd, data + off, n);
-    }
+    for (std::size_t off = 0; ret == 0 && off < len; off += PIECE)
+        ret = write_all(fd, data + off, len - off < PIECE ? len - off : PIECE);
+    crc.wait();
     finish_header(reg, bytes);
     if (ret == 0 && pwrite(fd, bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes))
         ret = errno ? -errno : -EIO;
@@ -341,6 +341,89 @@ void exportinfo(const char* dir)
         perror("write");
 }
 
+namespace {
+
+// The output file of `h` under `dir` in `name`; -EIO after a message when a text of the image
+// would lead out of the directory, -ENAMETOOLONG when the name does not fit.
+int output_name(const imglib::image_header& h, const char* dir, const char* path, char* name,
+                std::size_t size, bool quiet)
+{
+    const std::string module(imglib::name_module(h.name));
+    const std::string company = field_text(h.company, imglib::COMPANY_SIZE);
+    if (module.find('/') != std::string::npos || company.find('/') != std::string::npos) {
+        if (!quiet)
+            fprintf(stderr, "%s: module or company text holds a '/'\n", path);
+        return -EIO;
+    }
+    int n;
+    if constexpr (ac_build)
+        n = snprintf(name, size, "%s/vornhelm_%d.%d.%d_arm.tar.gz", dir, h.version[1],
+                     h.version[2], h.version[3]);
+    else
+        n = snprintf(name, size, "%s/%s_%s-%d.%d.%d.image", dir, module.c_str(), company.c_str(),
+                     h.version[0], h.version[1], h.version[2]);
+    if (n < 0 || static_cast<std::size_t>(n) >= size)
+        return -ENAMETOOLONG;
+    return 0;
+}
+
+// Not taken apart beside the check: the caller waits for it and goes the plain way.
+constexpr int NOT_BESIDE = 1;
+
+// Takes the image apart while its check is still running, into an output file that does not
+// exist yet, so that it can be removed again, unseen by anything printed, when the check fails.
+// Everything that could print a message before the check's result goes the plain way instead.
+int decapsulate_beside(const char* path, const char* dir, background_check& check)
+{
+    mapped_file m;
+    struct stat st;
+    m.fd = open(path, O_RDONLY | O_NONBLOCK);
+    if (m.fd < 0 || fstat(m.fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<unsigned long long>(st.st_size) > SIZE_MAX ||
+        static_cast<std::size_t>(st.st_size) < imglib::HEADER_SIZE)
+        return NOT_BESIDE;
+    m.len = static_cast<std::size_t>(st.st_size);
+    void* p = mmap(nullptr, m.len, PROT_READ, MAP_PRIVATE, m.fd, 0);
+    if (p == MAP_FAILED)
+        return NOT_BESIDE;
+    m.data = static_cast<const uint8_t*>(p);
+    const imglib::image_header h = imglib::header_from_bytes(m.data);
+    char name[PATH_SIZE];
+    if (m.len - imglib::HEADER_SIZE != h.size ||
+        output_name(h, dir, path, name, sizeof name, true) < 0)
+        return NOT_BESIDE;
+    int fd = open(name, O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (fd < 0)
+        return NOT_BESIDE;  // among others an output file of an earlier run, left alone
+    int ret = copy_mapped(m, imglib::HEADER_SIZE, fd, h.size);
+    if (close(fd) != 0 && ret == 0)
+        ret = -EIO;
+    if (check.result() != 0) {
+        unlink(name);
+        return -EINVAL;
+    }
+    _core_header = h;
+    print_image_header(h);
+    if (ret < 0)
+        return -EIO;
+    exportinfo(dir);
+    return 0;
+}
+
+}  // namespace
+
+int decapsulate(const char* path, const char* dir, background_check& check)
+{
+    if (check.pending() && dir != nullptr && extractheader_only == 0) {
+        int ret = decapsulate_beside(path, dir, check);
+        if (ret != NOT_BESIDE)
+            return ret;
+    }
+    if (check.result() != 0)
+        return -EINVAL;
+    return decapsulate(path, dir);
+}
+
 int decapsulate(const char* path, const char* dir)
 {
     mapped_file m;
@@ -361,23 +444,10 @@ int decapsulate(const char* path, const char* dir)
         exportinfo(dir);
         return 0;
     }
-    const std::string module(imglib::name_module(h.name));
-    const std::string company = field_text(h.company, imglib::COMPANY_SIZE);
-    // The output name comes from the image: it must not lead out of the directory.
-    if (module.find('/') != std::string::npos || company.find('/') != std::string::npos) {
-        fprintf(stderr, "%s: module or company text holds a '/'\n", path);
-        return -EIO;
-    }
     char name[PATH_SIZE];
-    int n;
-    if constexpr (ac_build)
-        n = snprintf(name, sizeof name, "%s/vornhelm_%d.%d.%d_arm.tar.gz", dir, h.version[1],
-                     h.version[2], h.version[3]);
-    else
-        n = snprintf(name, sizeof name, "%s/%s_%s-%d.%d.%d.image", dir, module.c_str(),
-                     company.c_str(), h.version[0], h.version[1], h.version[2]);
-    if (n < 0 || static_cast<std::size_t>(n) >= sizeof name)
-        return -ENAMETOOLONG;
+    ret = output_name(h, dir, path, name, sizeof name, false);
+    if (ret < 0)
+        return ret;
     int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd < 0) {
         perror("open");

@@ -11,6 +11,8 @@
 
 namespace fwimg {
 
+class background_check;
+
 // ---- run settings (set by the command line) ----------------------------------------------
 extern uint32_t gu4magic_num;          // configured magic number
 extern int32_t ignore_flag;            // 1: print headers and error texts; 0: quiet
@@ -58,6 +60,9 @@ void exportinfo(const char* dir);
 // Takes the image at `path` apart into `dir` (or only prints its header when dir is null).
 // Returns 0, or -ENOENT / -EIO / -ENAMETOOLONG on failure.
 int decapsulate(const char* path, const char* dir);
+// The same after the image check `check`, which may be still running: -EINVAL when it fails,
+// and then nothing has been printed or left behind.
+int decapsulate(const char* path, const char* dir, background_check& check);
 
 // Prints the boot-loader header of the file at `path`. Returns 0, or -ENOENT / -EIO.
 int decapsulate_uboot(const char* path);

@@ -146,6 +146,29 @@ int check_file_crc32_uboot(const char* path)
     return check_image(path, imglib::crc_kind::standard, magic_rule::configured);
 }
 
+void background_check::start(const char* path)
+{
+    result();
+    pending_ = true;
+    if (copy_text(path_, sizeof path_, path) < 0) {
+        result_ = check_file_crc32(path);
+        return;
+    }
+    try {
+        thread_ = std::thread([this] { result_ = check_file_crc32(path_); });
+    } catch (const std::exception&) {
+        result_ = check_file_crc32(path_);  // no second thread: check here
+    }
+}
+
+int background_check::result()
+{
+    if (thread_.joinable())
+        thread_.join();
+    pending_ = false;
+    return result_;
+}
+
 int strtodec(char* text, uint8_t out[4], const char* delims)
 {
     std::memset(out, 0, 4);

@@ -4,8 +4,12 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <sys/stat.h>
+#include <thread>
+#include <utility>
 
+#include "build.h"
 #include "imglib.h"
 
 namespace fwimg {
@@ -63,5 +67,60 @@ int map_whole(mapped_file& m, map_use use);
 // not a regular file or cannot be examined or mapped. A file shorter than a header is left
 // unmapped (data null, len its size).
 int map_image(const char* path, mapped_file& m, int open_error, map_use use);
+
+// An image check (check_file_crc32) that runs on a second thread while the options are still
+// being walked and the data is copied out; result() waits for it. Where no thread can be had,
+// the check runs in start(). Messages of the check go to the error stream as it meets them.
+class background_check {
+public:
+    background_check() = default;
+    background_check(const background_check&) = delete;
+    background_check& operator=(const background_check&) = delete;
+    ~background_check() { result(); }
+
+    // Starts checking `path`; a check still running is waited for first.
+    void start(const char* path);
+    bool pending() const { return pending_; }
+    // Waits for the check and takes its value (check_file_crc32's); 0 when none is pending.
+    int result();
+
+private:
+    char path_[PATH_SIZE] = "";
+    int result_ = 0;
+    bool pending_ = false;
+    std::thread thread_;
+};
+
+// Runs `job` on a second thread while the caller goes on; wait() returns once it has run. Where
+// no thread can be had, the job runs in wait() instead.
+template <class Job>
+class side_job {
+public:
+    explicit side_job(Job job) : job_(std::move(job))
+    {
+        try {
+            thread_ = std::thread([this] { job_(); });
+        } catch (const std::exception&) {
+            // no second thread: wait() runs the job
+        }
+    }
+    side_job(const side_job&) = delete;
+    side_job& operator=(const side_job&) = delete;
+    ~side_job() { wait(); }
+
+    void wait()
+    {
+        if (thread_.joinable())
+            thread_.join();
+        else if (!done_)
+            job_();
+        done_ = true;
+    }
+
+private:
+    Job job_;
+    std::thread thread_;
+    bool done_ = false;
+};
 
 }  // namespace fwimg

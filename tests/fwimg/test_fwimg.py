@@ -225,6 +225,31 @@ class Decapsulate(Base):
         p = self.fwimg(STD, "-d", img, "-s", "x")
         self.assertEqual((1, EINVAL), (p.returncode, p.stdout))
 
+    def test_check_comes_first_whatever_follows(self):
+        img = self.make()
+        good = read(img)
+        name = os.path.join(self.out, "IMG-2.3.4.5_ACME-2.3.4.image")
+        write(img, good[:100] + bytes([good[100] ^ 1]) + good[101:])
+        # An output file of an earlier run stays as it was.
+        write(name, b"earlier")
+        p = self.fwimg(STD, "-d", img, "-o", self.out)
+        self.assertEqual((1, EINVAL, b""), (p.returncode, p.stdout, p.stderr))
+        self.assertEqual(b"earlier", read(name))
+        # Neither a later option's print nor its failure comes before the failed check.
+        for later in (["-h"], ["-o", "x" * 2000], ["-g", "zz"], ["-f", self.input, "-e"]):
+            with self.subTest(later=later):
+                p = self.fwimg(STD, "-d", img, "-o", self.out, *later)
+                self.assertEqual((1, EINVAL, b""), (p.returncode, p.stdout, p.stderr))
+                self.assertEqual(["IMG-2.3.4.5_ACME-2.3.4.image"], os.listdir(self.out))
+        # The check's own message, once.
+        p = self.fwimg(STD, "-d", os.path.join(self.dir, "none.img"), "-o", self.out)
+        self.assertEqual((1, EINVAL, b"open: No such file or directory\n"),
+                         (p.returncode, p.stdout, p.stderr))
+        # A good image, then an option that fails.
+        write(img, good)
+        p = self.fwimg(STD, "-d", img, "-o", "x" * 2000)
+        self.assertEqual((1, b"strerror:File name too long\n"), (p.returncode, p.stdout))
+
     def test_controller_build_refuses_other_magic(self):
         img = self.make(STD)
         p = self.fwimg(AC, "-d", img, "-o", self.out)
