@@ -295,7 +295,10 @@ int encapsulate(const uint8_t* data, std::size_t len, const char* dir)
     // The data goes to its place after the header while a second thread takes its CRC; the
     // header follows once the CRC is known.
     uint32_t reg = 0;
-    side_job crc([&reg, data, len] { reg = update_crc32(data, len); });
+    side_job crc([&reg, data, len] {
+        imglib::crc_on_this_thread one;  // the writer has the other core
+        reg = update_crc32(data, len);
+    });
     if (lseek(fd, imglib::HEADER_SIZE, SEEK_SET) < 0)
         ret = -errno;
     for (std::size_t off = 0; ret == 0 && off < len; off += PIECE)

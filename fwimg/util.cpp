@@ -155,7 +155,11 @@ void background_check::start(const char* path)
         return;
     }
     try {
-        thread_ = std::thread([this] { result_ = check_file_crc32(path_); });
+        // The caller copies the data out meanwhile: one core each.
+        thread_ = std::thread([this] {
+            imglib::crc_on_this_thread one;
+            result_ = check_file_crc32(path_);
+        });
     } catch (const std::exception&) {
         result_ = check_file_crc32(path_);  // no second thread: check here
     }

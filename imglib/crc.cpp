@@ -42,13 +42,25 @@ constexpr std::size_t SPLIT_MIN = 8u << 20;
 // zlib's combine takes the second part's length as a signed long.
 constexpr std::size_t SPLIT_MAX_PART = 1u << 30;
 
+thread_local int unsplit_scopes = 0;
+
 }  // namespace
+
+crc_on_this_thread::crc_on_this_thread()
+{
+    ++unsplit_scopes;
+}
+
+crc_on_this_thread::~crc_on_this_thread()
+{
+    --unsplit_scopes;
+}
 
 uint32_t crc32(uint32_t start, const uint8_t* data, std::size_t len)
 {
     if (data == nullptr)
         return 0;
-    if (len < SPLIT_MIN || std::thread::hardware_concurrency() < 2)
+    if (len < SPLIT_MIN || unsplit_scopes > 0 || std::thread::hardware_concurrency() < 2)
         return crc32_serial(start, data, len);
     std::size_t second = len / 2 < SPLIT_MAX_PART ? len / 2 : SPLIT_MAX_PART;
     std::size_t first = len - second;

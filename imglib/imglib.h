@@ -47,6 +47,14 @@ image_header header_from_bytes(const uint8_t in[HEADER_SIZE]);
 // Standard reflected CRC-32 (polynomial 0xEDB88320): the start value is complemented on entry
 // and the register on exit, so crc32(crc32(0, a), b) is the CRC of a followed by b.
 uint32_t crc32(uint32_t start, const uint8_t* data, std::size_t len);
+// A large buffer is split between this thread and a second one, except while a
+// crc_on_this_thread lives on this thread (a caller that keeps the other core busy itself).
+struct crc_on_this_thread {
+    crc_on_this_thread();
+    ~crc_on_this_thread();
+    crc_on_this_thread(const crc_on_this_thread&) = delete;
+    crc_on_this_thread& operator=(const crc_on_this_thread&) = delete;
+};
 // The same routine under the name the switch tool uses; a null pointer gives 0.
 uint32_t crc32_update(uint32_t start, const uint8_t* data, std::size_t len);
 // Image CRC: the same table, register starting at 0 and no final complement. `reg` continues
