@@ -368,6 +368,13 @@ bool quiet_next(int argc, char** argv)
     return a[0] == '-' && a[1] == 'o' && (a[2] != '\0' || optind + 1 < argc);
 }
 
+// The failure line of a run, unless -i asked for quiet.
+void print_strerror(int ret)
+{
+    if (ignore_flag == 1)
+        printf("strerror:%s\n", strerror(-ret));
+}
+
 int run(int argc, char** argv)
 {
     ignore_flag = 1;
@@ -394,8 +401,7 @@ int run(int argc, char** argv)
         }
     }
     if (ret < 0) {
-        if (ignore_flag == 1)
-            printf("strerror:%s\n", strerror(-ret));
+        print_strerror(ret);
         return 1;
     }
 
@@ -411,14 +417,14 @@ int run(int argc, char** argv)
         ret = encapsulate(g_run.input.data, g_run.input.len, dir);
         // An image that exists already is left alone and not counted as a failure; every
         // other failure is (encapsulate has reported file errors itself).
-        if (ret == -ENAMETOOLONG && ignore_flag == 1)
-            printf("strerror:%s\n", strerror(-ret));
+        if (ret == -ENAMETOOLONG)
+            print_strerror(ret);
         if (ret < 0 && ret != -EEXIST)
             exit_code = 1;
     } else if (g_run.op == operation::decapsulate) {
         ret = decapsulate(g_run.image_path, dir, g_run.check);
-        if (ret == -EINVAL && ignore_flag == 1)
-            printf("strerror:%s\n", strerror(EINVAL));  // the image failed its check
+        if (ret == -EINVAL)
+            print_strerror(ret);  // the image failed its check
         if (ret < 0)
             exit_code = 1;
     }

@@ -379,17 +379,8 @@ constexpr int NOT_BESIDE = 1;
 int decapsulate_beside(const char* path, const char* dir, background_check& check)
 {
     mapped_file m;
-    struct stat st;
-    m.fd = open(path, O_RDONLY | O_NONBLOCK);
-    if (m.fd < 0 || fstat(m.fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<unsigned long long>(st.st_size) > SIZE_MAX ||
-        static_cast<std::size_t>(st.st_size) < imglib::HEADER_SIZE)
+    if (map_image(path, m, -ENOENT, map_use::header, map_report::quiet) < 0 || m.data == nullptr)
         return NOT_BESIDE;
-    m.len = static_cast<std::size_t>(st.st_size);
-    void* p = mmap(nullptr, m.len, PROT_READ, MAP_PRIVATE, m.fd, 0);
-    if (p == MAP_FAILED)
-        return NOT_BESIDE;
-    m.data = static_cast<const uint8_t*>(p);
     const imglib::image_header h = imglib::header_from_bytes(m.data);
     char name[PATH_SIZE];
     if (m.len - imglib::HEADER_SIZE != h.size ||

@@ -51,33 +51,45 @@ int mapped_file::release()
     return ret;
 }
 
-int open_regular(const char* path, mapped_file& m, struct stat& st, int open_error)
+namespace {
+
+void report_error(map_report report, const char* what)
+{
+    if (report == map_report::errors)
+        perror(what);
+}
+
+}  // namespace
+
+int open_regular(const char* path, mapped_file& m, struct stat& st, int open_error,
+                 map_report report)
 {
     m.reset();
     // Without blocking: a FIFO or a device must reach the regular-file check below.
     m.fd = open(path, O_RDONLY | O_NONBLOCK);
     if (m.fd < 0) {
-        perror("open");
+        report_error(report, "open");
         return open_error;
     }
     if (fstat(m.fd, &st) != 0) {
-        perror("fstat");
+        report_error(report, "fstat");
         return -EIO;
     }
     if (!S_ISREG(st.st_mode)) {
-        fprintf(stderr, "%s is not a file\n", path);
+        if (report == map_report::errors)
+            fprintf(stderr, "%s is not a file\n", path);
         return -EIO;
     }
     return 0;
 }
 
-int map_whole(mapped_file& m, map_use use)
+int map_whole(mapped_file& m, map_use use, map_report report)
 {
     if (m.len == 0)
         return 0;
     void* p = mmap(nullptr, m.len, PROT_READ, MAP_PRIVATE, m.fd, 0);
     if (p == MAP_FAILED) {
-        perror("mmap");
+        report_error(report, "mmap");
         return -EIO;
     }
     m.data = static_cast<const uint8_t*>(p);
@@ -90,19 +102,19 @@ int map_whole(mapped_file& m, map_use use)
     return 0;
 }
 
-int map_image(const char* path, mapped_file& m, int open_error, map_use use)
+int map_image(const char* path, mapped_file& m, int open_error, map_use use, map_report report)
 {
     struct stat st;
-    int ret = open_regular(path, m, st, open_error);
+    int ret = open_regular(path, m, st, open_error, report);
     if (ret < 0)
         return ret;
     if (static_cast<unsigned long long>(st.st_size) > SIZE_MAX) {
         errno = EFBIG;
-        perror("mmap");
+        report_error(report, "mmap");
         return -EIO;
     }
     m.len = static_cast<std::size_t>(st.st_size);
-    return m.len < imglib::HEADER_SIZE ? 0 : map_whole(m, use);
+    return m.len < imglib::HEADER_SIZE ? 0 : map_whole(m, use, report);
 }
 
 namespace {
@@ -146,30 +158,25 @@ int check_file_crc32_uboot(const char* path)
     return check_image(path, imglib::crc_kind::standard, magic_rule::configured);
 }
 
+void background_check::check_job::operator()() const
+{
+    imglib::crc_on_this_thread one;  // the caller copies the data out meanwhile: one core each
+    self->result_ = check_file_crc32(self->path_);
+}
+
 void background_check::start(const char* path)
 {
     result();
-    pending_ = true;
-    if (copy_text(path_, sizeof path_, path) < 0) {
-        result_ = check_file_crc32(path);
-        return;
-    }
-    try {
-        // The caller copies the data out meanwhile: one core each.
-        thread_ = std::thread([this] {
-            imglib::crc_on_this_thread one;
-            result_ = check_file_crc32(path_);
-        });
-    } catch (const std::exception&) {
-        result_ = check_file_crc32(path_);  // no second thread: check here
-    }
+    path_ = path;
+    job_.emplace(check_job{this});
 }
 
 int background_check::result()
 {
-    if (thread_.joinable())
-        thread_.join();
-    pending_ = false;
+    if (job_) {
+        job_->wait();
+        job_.reset();
+    }
     return result_;
 }
 

@@ -4,17 +4,17 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <exception>
+#include <optional>
 #include <sys/stat.h>
-#include <thread>
-#include <utility>
 
 #include "build.h"
 #include "imglib.h"
+#include "side_job.h"
 
 namespace fwimg {
 
 using imglib::crc32;
+using imglib::side_job;
 using imglib::update_crc32;
 
 // 0 for an intact image, 1 when its length, a CRC or (controller-package build) its magic
@@ -49,11 +49,16 @@ struct mapped_file {
     int release();
 };
 
+// Whether the opening and mapping helpers below report their failures on the error stream, or
+// leave that to a caller who will try again the reporting way.
+enum class map_report { errors, quiet };
+
 // Opens `path` read-only and requires a regular file: leaves the descriptor in `m` (nothing
 // mapped yet) and the file's status in `st`. Returns 0, `open_error` when it cannot be opened,
 // -EIO when it cannot be examined or is not a regular file; each failure is reported on the
 // error stream.
-int open_regular(const char* path, mapped_file& m, struct stat& st, int open_error);
+int open_regular(const char* path, mapped_file& m, struct stat& st, int open_error,
+                 map_report report = map_report::errors);
 
 // What a mapping is for: the header alone (the data, if used, is copied inside the kernel), or
 // reading all of the data, which is then set up at once instead of page by page.
@@ -61,16 +66,17 @@ enum class map_use { header, all_data };
 
 // Maps the first `m.len` bytes of the file opened by open_regular (nothing when it is 0).
 // Returns 0, or -EIO after an "mmap" system-error line.
-int map_whole(mapped_file& m, map_use use);
+int map_whole(mapped_file& m, map_use use, map_report report = map_report::errors);
 
 // Opens and maps `path`. Returns 0, `open_error` when it cannot be opened, -EIO when it is
 // not a regular file or cannot be examined or mapped. A file shorter than a header is left
 // unmapped (data null, len its size).
-int map_image(const char* path, mapped_file& m, int open_error, map_use use);
+int map_image(const char* path, mapped_file& m, int open_error, map_use use,
+              map_report report = map_report::errors);
 
 // An image check (check_file_crc32) that runs on a second thread while the options are still
 // being walked and the data is copied out; result() waits for it. Where no thread can be had,
-// the check runs in start(). Messages of the check go to the error stream as it meets them.
+// the check runs in result(). Messages of the check go to the error stream as it meets them.
 class background_check {
 public:
     background_check() = default;
@@ -78,49 +84,21 @@ public:
     background_check& operator=(const background_check&) = delete;
     ~background_check() { result(); }
 
-    // Starts checking `path`; a check still running is waited for first.
+    // Starts checking `path`, which stays as it is until result(); a check still running is
+    // waited for first.
     void start(const char* path);
-    bool pending() const { return pending_; }
+    bool pending() const { return job_.has_value(); }
     // Waits for the check and takes its value (check_file_crc32's); 0 when none is pending.
     int result();
 
 private:
-    char path_[PATH_SIZE] = "";
+    struct check_job {
+        background_check* self;
+        void operator()() const;
+    };
+    const char* path_ = nullptr;
     int result_ = 0;
-    bool pending_ = false;
-    std::thread thread_;
-};
-
-// Runs `job` on a second thread while the caller goes on; wait() returns once it has run. Where
-// no thread can be had, the job runs in wait() instead.
-template <class Job>
-class side_job {
-public:
-    explicit side_job(Job job) : job_(std::move(job))
-    {
-        try {
-            thread_ = std::thread([this] { job_(); });
-        } catch (const std::exception&) {
-            // no second thread: wait() runs the job
-        }
-    }
-    side_job(const side_job&) = delete;
-    side_job& operator=(const side_job&) = delete;
-    ~side_job() { wait(); }
-
-    void wait()
-    {
-        if (thread_.joinable())
-            thread_.join();
-        else if (!done_)
-            job_();
-        done_ = true;
-    }
-
-private:
-    Job job_;
-    std::thread thread_;
-    bool done_ = false;
+    std::optional<side_job<check_job>> job_;
 };
 
 }  // namespace fwimg

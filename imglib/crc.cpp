@@ -2,11 +2,11 @@
 // step (on x86-64 the bulk by carry-less multiplication); the results equal the byte-at-a-time
 // definition. A large buffer is split between two threads and the two CRCs combined.
 #include <cstring>
-#include <system_error>
 #include <thread>
 #include <zlib.h>
 
 #include "imglib.h"
+#include "side_job.h"
 
 namespace imglib {
 
@@ -60,20 +60,16 @@ uint32_t crc32(uint32_t start, const uint8_t* data, std::size_t len)
 {
     if (data == nullptr)
         return 0;
-    if (len < SPLIT_MIN || unsplit_scopes > 0 || std::thread::hardware_concurrency() < 2)
+    static const unsigned cores = std::thread::hardware_concurrency();
+    if (len < SPLIT_MIN || unsplit_scopes > 0 || cores < 2)
         return crc32_serial(start, data, len);
-    std::size_t second = len / 2 < SPLIT_MAX_PART ? len / 2 : SPLIT_MAX_PART;
-    std::size_t first = len - second;
+    const std::size_t second = len / 2 < SPLIT_MAX_PART ? len / 2 : SPLIT_MAX_PART;
+    const std::size_t first = len - second;
     uint32_t tail = 0;
-    try {
-        std::thread worker([&] { tail = crc32_serial(0, data + first, second); });
-        uint32_t head = crc32_serial(start, data, first);
-        worker.join();
-        return static_cast<uint32_t>(::crc32_combine(head, tail, static_cast<z_off_t>(second)));
-    } catch (const std::system_error&) {
-        // No thread to be had: the whole buffer here.
-        return crc32_serial(start, data, len);
-    }
+    side_job worker([&tail, data, first, second] { tail = crc32_serial(0, data + first, second); });
+    const uint32_t head = crc32_serial(start, data, first);
+    worker.wait();
+    return static_cast<uint32_t>(::crc32_combine(head, tail, static_cast<z_off_t>(second)));
 }
 
 uint32_t crc32_update(uint32_t start, const uint8_t* data, std::size_t len)
