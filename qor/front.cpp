@@ -1,6 +1,7 @@
 // Command-line front end of qor.
 #include "front.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -369,6 +370,30 @@ bool parse_mac(const char *text, uint8_t mac[6]) {
     return true;
 }
 
+namespace {
+
+// Keeps the first of each address, in the order given. A list may hold ten thousand
+// addresses, typed while the AC's connection is open: sorted, not compared pairwise.
+void drop_repeated(std::vector<mac_addr> &list) {
+    std::vector<std::pair<uint64_t, uint32_t>> order;
+    order.reserve(list.size());
+    for (size_t i = 0; i < list.size(); ++i) {
+        uint64_t key = 0;
+        for (uint8_t b : list[i]) key = key << 8 | b;
+        order.emplace_back(key, static_cast<uint32_t>(i));
+    }
+    std::sort(order.begin(), order.end());
+    std::vector<bool> repeated(list.size());
+    for (size_t k = 1; k < order.size(); ++k)
+        if (order[k].first == order[k - 1].first) repeated[order[k].second] = true;
+    size_t kept = 0;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (!repeated[i]) list[kept++] = list[i];
+    list.resize(kept);
+}
+
+} // namespace
+
 bool parse_mac_list(const char *text, std::vector<mac_addr> &list) {
     list.clear();
     if (!text) return false;
@@ -386,11 +411,9 @@ bool parse_mac_list(const char *text, std::vector<mac_addr> &list) {
                 list.clear();
                 return false;
             }
-            bool seen = false;
-            for (const mac_addr &e : list)
-                if (e == m) seen = true;
-            if (!seen) list.push_back(m);
+            list.push_back(m);
         }
+        drop_repeated(list);
         return true;
     } catch (const std::bad_alloc &) {
         list.clear();

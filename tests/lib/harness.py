@@ -37,6 +37,18 @@ def _environment(env):
     return full_env
 
 
+def wait_for(fetch, timeout=20, interval=0.01):
+    """Calls `fetch` until it returns something true or `timeout` seconds have passed; returns
+    its last result. For what another process writes: a test waits for the record it needs
+    rather than taking whatever is there at the moment it looks."""
+    deadline = time.monotonic() + timeout
+    while True:
+        got = fetch()
+        if got or time.monotonic() >= deadline:
+            return got
+        time.sleep(interval)
+
+
 def run(name, args=(), input=None, env=None, timeout=60, cwd=None):
     """Run a built program; returns CompletedProcess with bytes stdout/stderr."""
     full_env = _environment(env)

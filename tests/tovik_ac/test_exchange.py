@@ -32,7 +32,8 @@ class Exchange(tc.ClientTest):
         with self.sim(*sim_args) as sim:
             extra = ["-p", "udp"] if proto == "udp" else []
             proc = tc.client(extra + ["-sp", str(sim.port)] + list(args))
-        reqs = tc.read_requests(self.log)
+            # Every exchange here sends its request: the simulator logs it while it runs.
+            reqs = tc.wait_requests(self.log)
         self.assertLessEqual(len(reqs), 1)
         return proc, (reqs[0] if reqs else None)
 
@@ -245,7 +246,7 @@ class SimulatorChecks(Exchange):
                 s.settimeout(10)
                 s.sendto(request, ("127.0.0.1", sim.port))
                 reply = s.recv(512)
-        return reply, tc.read_requests(self.log)[-1]
+            return reply, tc.wait_requests(self.log)[-1]
 
     def test_requests_that_fail_the_checks(self):
         good = packet(head() + [elem(13, "")] + tail(), False)

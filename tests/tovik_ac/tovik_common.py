@@ -126,10 +126,19 @@ def client(args, env=None, timeout=60):
 
 
 def read_requests(path):
+    """The requests the management-server simulator has logged so far (whole lines only:
+    it may be writing one at this moment)."""
     if not os.path.exists(path):
         return []
     with open(path) as f:
-        return [json.loads(line) for line in f if line.strip()]
+        text = f.read()
+    return [json.loads(line) for line in text[:text.rfind("\n") + 1].splitlines() if line.strip()]
+
+
+def wait_requests(path, count=1, timeout=20):
+    """The logged requests once there are `count` of them, or what there is after `timeout`."""
+    harness.wait_for(lambda: len(read_requests(path)) >= count, timeout)
+    return read_requests(path)
 
 
 class LogGuard:
