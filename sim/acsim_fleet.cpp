@@ -55,6 +55,7 @@ struct step {
     bool array = false;
     size_t index = 0;
     std::string key;
+    size_t next = 0;  // while parsing an array: the index of its next element
 };
 
 std::string place_of(const std::vector<step> &steps) {
@@ -119,7 +120,7 @@ public:
 private:
     // A value begins: in an array it is the next element.
     bool value() {
-        if (!steps_.empty() && steps_.back().array) steps_.back().index = next_.back()++;
+        if (!steps_.empty() && steps_.back().array) steps_.back().index = steps_.back().next++;
         return true;
     }
     bool open(bool array) {
@@ -132,13 +133,11 @@ private:
         step s;
         s.array = array;
         steps_.push_back(s);
-        next_.push_back(0);
         return true;
     }
 
     nlohmann::detail::json_sax_dom_parser<json> dom_;
     std::vector<step> steps_;
-    std::vector<size_t> next_;  // per open array: the index of its next element
     std::string deep_;
     bool deep_set_ = false;
 };
