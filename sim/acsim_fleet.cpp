@@ -91,7 +91,9 @@ public:
     bool boolean(bool v) { return value() && dom_.boolean(v); }
     bool number_integer(number_integer_t v) { return value() && dom_.number_integer(v); }
     bool number_unsigned(number_unsigned_t v) { return value() && dom_.number_unsigned(v); }
-    bool number_float(number_float_t v, const string_t &s) { return value() && dom_.number_float(v, s); }
+    bool number_float(number_float_t v, const string_t &s) {
+        return value() && dom_.number_float(v, s);
+    }
     bool string(string_t &v) { return value() && dom_.string(v); }
     bool binary(binary_t &v) { return value() && dom_.binary(v); }
     bool start_object(std::size_t n) { return open(false) && dom_.start_object(n); }
@@ -234,7 +236,8 @@ std::shared_ptr<status_fleet> load_status(const std::string &path) {
         bounded_parser parser(doc);
         json::sax_parse(text, &parser);
         if (parser.went_too_deep()) {
-            fprintf(stderr, "ac_sim: %s: %s\n", path.c_str(), too_deep(parser.too_deep_at()).c_str());
+            fprintf(stderr, "ac_sim: %s: %s\n", path.c_str(),
+                    too_deep(parser.too_deep_at()).c_str());
             return nullptr;
         }
     } catch (const json::parse_error &e) {

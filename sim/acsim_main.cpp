@@ -131,9 +131,8 @@ void write_log(const config &cfg, const conn &c) {
 }
 
 void serve(config &cfg, int fd, bool quiet) {
-    // A client that neither sends nor closes must not hold the simulator forever.
-    timeval tv{10, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    // A client that neither sends nor closes, or sends slowly without end, must not hold
+    // the simulator: the connection waits IDLE_SECONDS for a byte and conn_time in all.
     conn c(fd, cfg);
     session s{cfg, c};
     uint8_t word[4] = {static_cast<uint8_t>(cfg.admission >> 24),
