@@ -308,6 +308,10 @@ bool conn::wait(short events, bool idle) {
         if (r == 0 && by_deadline && deadline_ms_ >= 0) {
             timed_out_ = true;
             error("connection time limit of " + std::to_string(cfg_.conn_time) + " s reached");
+        } else if (r == 0) {
+            // Said in the log, so that a client too slow for the rule shows as such.
+            timed_out_ = true;
+            error("nothing received for " + std::to_string(IDLE_SECONDS) + " s");
         }
         return false;
     }
