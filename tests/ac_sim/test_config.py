@@ -94,5 +94,16 @@ class Refusals(ConfigCase):
                     b"00:11:22:33:44:77.\nMsg: an access-point configuration for a switch.\n")
 
 
+class RateCodes(ConfigCase):
+    def test_rate_codes_shown_as_texts(self):
+        cases = [(0, "auto"), (1, "MCS0"), (8, "MCS7"), (32, "MCS31"), (101, "VHTMCS0"),
+                 (110, "VHTMCS9"), (1000, "1M"), (5500, "5.5M"), (54000, "54M"),
+                 (866700, "866.7M")]
+        for code, text in cases:
+            items = [item(4, b"\x00", u32(1)), item(45, b"\x00", u32(code))]
+            self.assertEqual(self.sim.ask(config_request(AP, items)), reply(0, ""), code)
+            self.assertEqual(self.records()[AP]["wtp_cfg"]["radio"][0]["data_rate"], text, code)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -105,6 +105,13 @@ def member(doc, row):
 class EveryKey(unittest.TestCase):
     def test_every_row_of_both_tables(self):
         self.assertEqual((len(cfg_rows.SWITCH_ROWS), len(cfg_rows.AP_ROWS)), (41, 162))
+        # Within a table no key and no item type repeats, and the item types no row uses are
+        # exactly the array count items.
+        for device, counts in (("switch", {8, 13, 24, 38}), ("ap", {4, 17, 93})):
+            rows = cfg_rows.rows_of(device)
+            items = {r.item for r in rows}
+            self.assertEqual((len(items), len({r.path for r in rows})), (len(rows), len(rows)))
+            self.assertEqual(set(range(1, max(items) + 1)) - items, counts, device)
         checked = 0
         with tempfile.TemporaryDirectory() as tmp:
             path, saved = os.path.join(tmp, "cfg.json"), os.path.join(tmp, "saved.json")
