@@ -1,5 +1,5 @@
-// ac_sim: configuration items applied to the status fleet, decoded with the AC's own key
-// tables (acsim_keys.h).
+// ac_sim: configuration items applied to the status fleet, decoded with the simulator's own
+// key tables (acsim_keys.h), not the client's.
 //
 // An item is found by its type and its number of index bytes: a key row (one index byte
 // per array level of its key path, a list one byte fewer) or an array count item (one
