@@ -54,7 +54,7 @@ def refused(row):
         return [(v, "ERROR: config value '%d' is out of range (%d to %d) for '%s'.\n"
                  % (v, row.min, row.max, row.path)) for v in (row.min - 1, row.max + 1)]
     lengths = ([row.min - 1] if row.min > 0 else []) + ([row.max + 1] if row.max is not None else [])
-    return [([ "x" * n] if row.entry else "x" * n,
+    return [(["x" * n] if row.entry else "x" * n,
              "ERROR: config string length '%d' is out of range (%d-%d) for '%s'.\n"
              % (n, row.min, row.max, row.path)) for n in lengths]
 
