@@ -31,7 +31,7 @@ def sample_text(n):
 def accepted(row):
     """The in-bounds values a row is set to in turn."""
     if row.kind == "integer":
-        return sorted({row.min, (row.min + row.max) // 2, row.max})
+        return [row.min, row.max]
     if row.path.endswith(".hotspot20"):
         return ["", '{"enable":1,"venue":{"group":1,"type":8}}']
     return {
@@ -113,48 +113,48 @@ class EveryKey(unittest.TestCase):
             self.assertEqual((len(items), len({r.path for r in rows})), (len(rows), len(rows)))
             self.assertEqual(set(range(1, max(items) + 1)) - items, counts, device)
         checked = 0
-        with tempfile.TemporaryDirectory() as tmp:
-            path, saved = os.path.join(tmp, "cfg.json"), os.path.join(tmp, "saved.json")
+        with tempfile.TemporaryDirectory() as tmp, \
+                AcSim("", ["--status", SAMPLE, "--save", os.path.join(tmp, "saved.json")]) as sim:
+            self.sim, self.file = sim, os.path.join(tmp, "cfg.json")
+            self.saved = os.path.join(tmp, "saved.json")
             for row in cfg_rows.ROWS:
-                with self.subTest(device=row.device, key=row.path), \
-                        AcSim("", ["--status", SAMPLE, "--save", saved]) as sim:
-                    mac, extra = WTP[row.device]
-
-                    def cfg(value):
-                        with open(path, "w") as f:
-                            json.dump(document(row, value), f)
-                        r = sim.qor("cfg", "--mac", mac, "--file", path, *extra)
-                        return r, sim.next_block()
-
+                with self.subTest(device=row.device, key=row.path):
                     for value in accepted(row):
-                        r, block = cfg(value)
+                        r, block = self.cfg(row, value)
                         self.assertEqual((r.returncode, r.stderr), (0, b""), value)
                         self.assertEqual(block["recv"][:1], b"\x05", value)
-                        if (row.device, row.path) in UNSHOWN:
-                            got = self.saved_member(saved, mac, row, shown(row, value))
-                        else:
-                            out = sim.qor("wtps", "--json", "--password")
-                            sim.next_block()
-                            records = json.loads(b"{" + out.stdout + b"}")["wtp_list"]
-                            rec = next(w for w in records if w["mac"] == mac.upper())
-                            got = member(rec, row)
-                        self.assertEqual(got, shown(row, value), value)
+                        self.assertEqual(self.arrived(row, shown(row, value)), shown(row, value),
+                                         value)
                     for value, err in refused(row):
-                        r, block = cfg(value)
+                        r, block = self.cfg(row, value)
                         self.assertEqual((r.returncode, r.stdout, r.stderr.decode()),
                                          (1, b"", err), value)
                         self.assertEqual(block["recv"], b"\x00", value)
-                checked += 1
+                    checked += 1
         self.assertEqual(checked, 203)
 
-    def saved_member(self, saved, mac, row, want):
-        """The row's value in the saved fleet, waiting for the simulator to have written it."""
+    def cfg(self, row, value):
+        """cfg with a file setting the row's key to `value`: the run and its logged bytes."""
+        with open(self.file, "w") as f:
+            json.dump(document(row, value), f)
+        mac, extra = WTP[row.device]
+        r = self.sim.qor("cfg", "--mac", mac, "--file", self.file, *extra)
+        return r, self.sim.next_block()
+
+    def arrived(self, row, want):
+        """The row's value in the WTP's record as wtps prints it, or for a key the record
+        does not carry, in the saved fleet (waiting for the simulator to have written it)."""
+        mac = WTP[row.device][0]
+        if (row.device, row.path) not in UNSHOWN:
+            out = self.sim.qor("wtps", "--json", "--password", "--mac", mac).stdout
+            self.sim.next_block()
+            return member(json.loads(b"{" + out + b"}")["wtp_list"][0], row)
         deadline = time.monotonic() + 20
         while True:
             try:
-                with open(saved) as f:
+                with open(self.saved) as f:
                     records = json.load(f)["wtp_list"]
-                got = member(next(w for w in records if w["mac"] == mac.upper()), row)
+                got = member(next(w for w in records if w["mac"] == mac), row)
             except (OSError, ValueError, KeyError, StopIteration):
                 got = None
             if got == want or time.monotonic() > deadline:
