@@ -2,7 +2,7 @@
 #include <string>
 
 #include "acsim_json.h"
-#include "config.h"
+#include "acsim_keys.h"
 
 namespace acsim {
 
@@ -16,9 +16,13 @@ bool past_length(session &s, uint32_t len) {
 // Result codes the AC answers with.
 constexpr uint8_t RESULT_FAILED = 1;
 constexpr uint8_t RESULT_NOT_FOUND = 6;
+constexpr uint8_t RESULT_MAX_MANAGED = 7;
 constexpr uint8_t RESULT_ALREADY_MANAGED = 8;
 constexpr uint8_t RESULT_NOT_MANAGED = 9;
 constexpr uint8_t RESULT_INCORRECT_CONFIG = 19;
+
+// Item type of the fixed IP settings in an add request (20 bytes: IP, mask, gateway, DNS).
+constexpr uint16_t ADD_ITEM_IP = 3;
 
 // Reads TLV items until a u16 type of 0, within the `*left` bytes that the body length
 // leaves them (the end marker included); adds the bytes of the items to *total. Items that
@@ -94,7 +98,7 @@ uint8_t add_to_fleet(session &s, const mac_t &mac, const std::vector<tlv> &items
                 why = "the management list is full";
                 return false;
             }
-            doc["wtp_list"].push_back({{"wtp_type", 0}, {"mac", mac_to_text(mac.data())},
+            doc["wtp_list"].push_back({{"wtp_type", 0}, {"mac", mac_upper(mac.data())},
                                        {"managed", 1}, {"state", 0}});
             rec = &doc["wtp_list"].back();
         }

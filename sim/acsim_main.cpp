@@ -83,7 +83,7 @@ const char usage_text[] =
     "or --result fixes their answer: adding a WTP makes it managed (an unknown MAC becomes\n"
     "a record of type 0 that has not joined; 8 already managed, 7 when max_wtps are\n"
     "managed) and puts the fixed IP settings in its \"wtp_cfg\"; deleting makes it\n"
-    "unmanaged (6 not found, 9 not managed); a configuration is decoded with qor's key\n"
+    "unmanaged (6 not found, 9 not managed); a configuration is decoded with its own key\n"
     "tables into \"wtp_cfg\" of a managed WTP as a whole, or refused with 19 and a message\n"
     "saying what is wrong; the AC summary's managed_wtps follows. Other requests answer for\n"
     "the status fleet's WTPs as for listed WTPs (result, default 0).\n"

@@ -42,7 +42,7 @@ class Sim:
         self.dir = tempfile.TemporaryDirectory()
         self.log, port_file, self.time_file = (os.path.join(self.dir.name, n)
                                                for n in ("log", "port", "time"))
-        self.seen = 0
+        self.seen, self.logged, self.log_pos = 0, [], 0
         wrap = wrap or ["/usr/bin/time", "-f", "%M", "-o", self.time_file]
         self.err = open(os.path.join(self.dir.name, "err"), "w+b")
         self.proc = subprocess.Popen(wrap + harness.prog("ac_sim") + [

@@ -29,6 +29,8 @@ class AcSim:
         self.server = harness.Server("ac_sim", ["--quiet", "--log", self.log, "--fleet",
                                                 fleet_path] + list(args))
         self.seen = 0
+        self.logged = []  # whole blocks read so far, and where the next one starts
+        self.log_pos = 0
 
     def __enter__(self):
         self.server.start()
@@ -63,16 +65,21 @@ class AcSim:
         return data[4:]
 
     def blocks(self):
+        """Every whole block logged so far; the log is read on from the last whole block."""
         try:
-            with open(self.log) as f:
-                text = f.read()
+            with open(self.log, "rb") as f:
+                f.seek(self.log_pos)
+                data = f.read()
         except FileNotFoundError:
-            return []
+            return self.logged
         # The simulator may be writing a block at this moment (a long one in several
         # pieces): only whole blocks count.
-        cut = text.rfind("\nend\n")
-        text = text[:cut + 5] if cut >= 0 else ""
-        out, cur = [], {"notes": []}
+        cut = data.rfind(b"\nend\n")
+        if cut < 0:
+            return self.logged
+        self.log_pos += cut + 5
+        text = data[:cut + 5].decode(errors="replace")
+        out, cur = self.logged, {"notes": []}
         for line in text.splitlines():
             if line == "end":
                 out.append(cur)
