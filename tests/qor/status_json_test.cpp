@@ -463,17 +463,6 @@ TEST(WtpJson, SecurityObjectFollowsTheSecurityMode) {
     }
 }
 
-TEST(JsonEscape, EscapesTheEightCharactersAndNothingElse) {
-    EXPECT_STREQ("", json_escape(nullptr));
-    const char plain[] = "plain text \x01\x7f";
-    EXPECT_EQ(plain, json_escape(plain));  // returned itself
-    EXPECT_STREQ("\\b\\t\\n\\f\\r\\\"\\/\\\\|\x01\x1f", json_escape("\b\t\n\f\r\"/\\|\x01\x1f"));
-    EXPECT_STREQ("a\\\"b", json_escape("a\"b"));
-    // A previous result may be escaped again.
-    EXPECT_STREQ("a\\\\\\\"b", json_escape(json_escape("a\"b")));
-    EXPECT_STREQ("", json_escape(nullptr));
-}
-
 TEST(JsonEscape, FailedGrowthPrintsTheEmptyText) {
     const std::string big = std::string(200000, 'x') + "\"";
     wtp_list list;
