@@ -1,16 +1,21 @@
 """What qor takes from outside and must not trust: texts the WTPs report about themselves
-(through the AC) in the JSON and text outputs."""
+(through the AC) in the JSON and text outputs, the memory record file a peer on the AC's
+port names, and list elements of configuration files that are not texts."""
 import json
 import os
+import socket
 import tempfile
 import unittest
 
 import harness
+from simctl import SimTestCase
 from test_status_cmds import ScriptedAc, common, text, u8, u32
 
 os.environ["TZ"] = "UTC0"  # for the qor runs: ctime texts in UTC
 
 SEP = b"-------------------------------------\n"
+M1 = "00:11:22:33:44:55"
+NOBODY = 65534
 
 
 def scripted(reply, request_len, *args):
@@ -80,6 +85,122 @@ class ForgedTexts(unittest.TestCase):
         self.assertEqual(member(out), {"ac_info": {
             "cw_ver": "2.1.0\nMax WTPs\t99999\ufffd\ufffd", "max_wtps": 512, "managed_wtps": 3,
             "active_wtps": 2, "total_sta": 17, "redundant_mode": 4, "upg_wtps": 1}})
+
+
+def peer_as_user(uid, path):
+    """A stand-in AC in a child process of user `uid`: admits one connection and names
+    `path` as the memory record file. Returns (pid, port)."""
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(1)
+    port = listener.getsockname()[1]
+    pid = os.fork()
+    if pid:
+        listener.close()
+        return pid, port
+    try:  # the child: the listening socket becomes the other user's before it accepts
+        os.setgroups([])
+        os.setgid(uid)
+        os.setuid(uid)
+        listener.settimeout(60)
+        conn, _ = listener.accept()
+        conn.settimeout(60)
+        conn.sendall(u32(1))
+        conn.recv(1)
+        conn.sendall(text(path.encode()))
+        while conn.recv(65536):
+            pass
+    finally:
+        os._exit(0)
+
+
+class UnsafeRequests(SimTestCase):
+    """A memory record file is removed only when it is a regular file with one link owned
+    by the user of the AC's end of the connection; a list element that is not a text is
+    refused with its list's message before anything is sent."""
+
+    fleet = "wtp %s\n" % M1
+    RECORDS = "a.c:10:100:1000\n"
+    READ = b"a.c:10 | size 100 | count 1 | time Thu Jan  1 00:16:40 1970\nTotal 100 bytes, 1 entries\n"
+    ZERO = b"Total 0 bytes, 0 entries\n"
+
+    def mem(self, path, peer_uid):
+        if peer_uid == 0:  # this test's own process: the AC run as root
+            return scripted(text(path.encode()), 1, "mem")
+        pid, port = peer_as_user(peer_uid, path)
+        try:
+            r = harness.run("qor", ["mem", "--acserver", "127.0.0.1", "--acport", str(port)])
+        finally:
+            os.waitpid(pid, 0)
+        return r.returncode, r.stdout, r.stderr
+
+    @unittest.skipUnless(os.geteuid() == 0, "needs root: files and peers of other users")
+    def test_memory_file_of_another_user_or_with_other_links_stays(self):
+        kept = "WARNING: memory record file '%s' left in place: %s.\n"
+        with tempfile.TemporaryDirectory() as tmp:
+            os.chmod(tmp, 0o755)
+
+            def records(name, owner=0):
+                path = os.path.join(tmp, name)
+                with open(path, "w") as f:
+                    f.write(self.RECORDS)
+                os.chown(path, owner, owner)
+                return path
+
+            linked = records("linked")
+            os.link(linked, os.path.join(tmp, "second-name"))
+            link = os.path.join(tmp, "symlink")
+            os.symlink(records("target"), link)
+            rows = [
+                # path, peer's user, removed, stdout, reason kept
+                (records("passwd", NOBODY), 0, False, self.READ, "not owned by the AC's user"),
+                (linked, 0, False, self.READ, "it has more than one link"),
+                (link, 0, False, self.ZERO, "not a regular file"),
+                (records("of-root"), 0, True, self.READ, None),
+                (records("root-for-nobody"), NOBODY, False, self.READ,
+                 "not owned by the AC's user"),
+                (records("nobody-for-nobody", NOBODY), NOBODY, True, self.READ, None),
+                (records("x\nWARNING: y", NOBODY), 0, False, self.READ,
+                 "not owned by the AC's user"),
+            ]
+            for path, peer_uid, removed, out, reason in rows:
+                with self.subTest(path=path, peer=peer_uid):
+                    err = b"" if reason is None else (
+                        kept % (path.replace("\n", "?"), reason)).encode()
+                    self.assertEqual(self.mem(path, peer_uid), (0, out, err))
+                    self.assertEqual(os.path.lexists(path), not removed)
+            self.assertTrue(os.path.exists(os.path.join(tmp, "second-name")))
+            self.assertTrue(os.path.exists(os.path.join(tmp, "target")))
+
+    def test_list_elements_that_are_not_texts(self):
+        acl = "wtp_cfg.radio[].wlan[].acl.mac[]"
+        names = "wtp_cfg.ac_list[]"
+
+        def wlans(*macs):
+            return {"wtp_cfg": {"radio": [{"wlan": [{"acl": {"mac": m}} for m in macs]}]}}
+
+        rows = [
+            # document, --type, the list named in the message
+            (wlans(["00:11:22:33:44:56", ["x"], "00:11:22:33:44:58"]), [], acl),
+            (wlans(["00:11:22:33:44:56", {"m": "00:11:22:33:44:57"}]), [], acl),
+            (wlans(["00:11:22:33:44:56", []]), [], acl),
+            (wlans(["00:11:22:33:44:56", ["x"]], ["00:11:22:33:44:57"]), [], acl),
+            ({"wtp_cfg": {"radio": [{"wlan": [{"l2macWlist": [["00:11:22:33:44:56"]]}]}]}}, [],
+             "wtp_cfg.radio[].wlan[].l2macWlist[]"),
+            ({"wtp_cfg": {"ac_list": ["ac1", ["x"], "ac3"]}}, [], names),
+            ({"wtp_cfg": {"ac_list": ["ac1", ["x"], ["y"]]}}, [], names),
+            ({"wtp_cfg": {"ac_list": ["ac1", {"n": "ac2"}]}}, ["--type", "1"], names),
+            ({"wtp_cfg": {"manage_mac_list": ["00:11:22:33:44:56", ["x"]]}}, ["--type", "1"],
+             "wtp_cfg.manage_mac_list[]"),
+        ]
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "cfg.json")
+            for doc, extra, key in rows:
+                with self.subTest(doc=doc, extra=extra):
+                    with open(path, "w") as f:
+                        json.dump(doc, f)
+                    self.refused(["cfg", "--mac", M1, "--file", path] + extra,
+                                 "ERROR: json config value is not matched for '%s'\n" % key)
 
 
 if __name__ == "__main__":
