@@ -1,6 +1,8 @@
 // Texts from the AC in JSON strings and in the text forms (see status_escape.h).
 #include "status_escape.h"
 
+#include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -99,7 +101,119 @@ bool json_pieces(const char *text, bool escape_solidus, Out &&out) {
     return changed;
 }
 
+// A strict reader of one JSON value (see json_is_value); `p` moves over what it took.
+struct json_value_reader {
+    const unsigned char *p;
+
+    static bool digit(unsigned c) { return c >= '0' && c <= '9'; }
+
+    void space() {
+        while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
+    }
+    bool word(const char *w) {
+        size_t n = strlen(w);
+        if (strncmp(reinterpret_cast<const char *>(p), w, n) != 0) return false;
+        p += n;
+        return true;
+    }
+    // Digits, at least one; false for none or more than `max`.
+    bool digits(size_t max) {
+        const unsigned char *start = p;
+        while (digit(*p)) ++p;
+        return p > start && static_cast<size_t>(p - start) <= max;
+    }
+    bool number() {
+        if (*p == '-') ++p;
+        if (*p == '0')
+            ++p;  // no leading zeros
+        else if (!digit(*p) || !digits(JSON_VALUE_DIGITS_MAX))
+            return false;
+        if (*p == '.') {
+            ++p;
+            if (!digits(SIZE_MAX)) return false;
+        }
+        if (*p == 'e' || *p == 'E') {
+            ++p;
+            if (*p == '+' || *p == '-') ++p;
+            if (!digits(SIZE_MAX)) return false;
+        }
+        return true;
+    }
+    bool string() {
+        ++p;  // the opening quotation mark
+        for (;;) {
+            const unsigned c = *p;
+            if (c == '"') {
+                ++p;
+                return true;
+            }
+            if (c < 0x20) return false;  // a control byte, or the text ended inside
+            if (c == '\\') {
+                ++p;
+                if (*p == 'u') {
+                    for (int i = 1; i <= 4; ++i)
+                        if (!isxdigit(p[i])) return false;
+                    p += 5;
+                } else if (*p && strchr("\"\\/bfnrt", *p)) {
+                    ++p;
+                } else {
+                    return false;
+                }
+            } else if (c >= 0x80) {
+                size_t skip, n = utf8_sequence(p, skip);
+                if (!n) return false;
+                p += n;
+            } else {
+                ++p;
+            }
+        }
+    }
+    // Elements of an array or members of an object up to `close`, the opening bracket read.
+    bool elements(char close, bool members, int depth) {
+        space();
+        if (*p == close) {
+            ++p;
+            return true;
+        }
+        for (;;) {
+            if (members) {
+                space();
+                if (*p != '"' || !string()) return false;
+                space();
+                if (*p++ != ':') return false;
+            }
+            if (!value(depth)) return false;
+            space();
+            if (*p == close) {
+                ++p;
+                return true;
+            }
+            if (*p++ != ',') return false;
+        }
+    }
+    bool value(int depth) {
+        space();
+        switch (*p) {
+        case '{': ++p; return depth > 0 && elements('}', true, depth - 1);
+        case '[': ++p; return depth > 0 && elements(']', false, depth - 1);
+        case '"': return string();
+        case 't': return word("true");
+        case 'f': return word("false");
+        case 'n': return word("null");
+        default: return number();
+        }
+    }
+};
+
 }  // namespace
+
+bool json_is_value(const char *text) {
+    if (!text) return false;
+    json_value_reader r{reinterpret_cast<const unsigned char *>(text)};
+    if (!r.value(JSON_VALUE_DEPTH_MAX)) return false;
+    r.space();
+    return *r.p == '\0';
+}
 
 const char *json_escape(const char *text) {
     // `shared` holds the result handed out; `work` is filled first, so a text that points

@@ -22,6 +22,15 @@ const char *json_escape(const char *text);
 // solidus stays as it is.
 void json_put_stored(const char *text);
 
+// True when `text` is one JSON value, whitespace around it allowed, that any strict
+// reader takes: the grammar of RFC 8259 with well-formed UTF-8 and no control byte in its
+// strings, nested at most JSON_VALUE_DEPTH_MAX levels, integer parts of at most
+// JSON_VALUE_DIGITS_MAX digits. A text the AC hands on to be inserted as a value of its
+// own is printed only when this holds.
+constexpr int JSON_VALUE_DEPTH_MAX = 64;
+constexpr size_t JSON_VALUE_DIGITS_MAX = 4000;
+bool json_is_value(const char *text);
+
 // ---- text forms ------------------------------------------------------------------------
 
 // What a control byte of a text from the AC shows as in the text forms: one visible ASCII

@@ -527,8 +527,9 @@ void put_wlan_cfg(json_writer &w, const wlan_cfg &c) {
     w.member_u("interval", c.acc.interval);
     w.end_object();
     put_portal(w, c.portal, true);
-    // A JSON value of its own, inserted as it came; absent, it is null.
-    w.member_raw("hotspot20", c.hotspot20.empty() ? "null" : c.hotspot20.c_str());
+    // A JSON value of its own, inserted as it came; absent, or no JSON value a reader
+    // takes (it would break the document or add members of its own), it is null.
+    w.member_raw("hotspot20", json_is_value(c.hotspot20.c_str()) ? c.hotspot20.c_str() : "null");
     w.begin_object("bandsteering");
     put_rows(w, c.bandsteering, bandsteering_rows);
     w.end_object();
