@@ -112,6 +112,17 @@ bool table_uid(const char *table, const char *local, const char *remote, uid_t &
 }  // namespace
 
 bool ac_peer_uid(int sock, uid_t &uid) {
+    sockaddr_storage any{};
+    socklen_t al = sizeof any;
+    if (getsockname(sock, reinterpret_cast<sockaddr *>(&any), &al) == 0 &&
+        any.ss_family == AF_UNIX) {
+        // A local stream socket (the test peers' socket pairs): the kernel knows the peer.
+        ucred cred{};
+        socklen_t cl = sizeof cred;
+        if (getsockopt(sock, SOL_SOCKET, SO_PEERCRED, &cred, &cl) != 0) return false;
+        uid = cred.uid;
+        return true;
+    }
     sockaddr_in mine{}, peer{};
     socklen_t ml = sizeof mine, pl = sizeof peer;
     if (getsockname(sock, reinterpret_cast<sockaddr *>(&mine), &ml) != 0 ||

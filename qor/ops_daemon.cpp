@@ -107,12 +107,12 @@ void warn_kept(const char *path, keep_reason why) {
 }
 
 // Removes the memory record file `path` when it is a regular file with a single link whose
-// owner is the user that owns the AC's end of `sock`, and (with `read`) still the file that
-// was read; anything else named there stays, with a warning. A path that names nothing is
-// left alone silently. The AC writes the file for this request: a file of anyone else (a
-// program listening on the AC's port while the AC is down may name any) is not the AC's to
-// have removed.
-void remove_mem_file(const char *path, int sock, const struct stat *read) {
+// owner is the user that owns the AC's end of `sock`, and (with `was_read`) still the file
+// that was read; anything else named there stays, with a warning. A path that names
+// nothing is left alone silently. The AC writes the file for this request: a file of
+// anyone else (a program listening on the AC's port while the AC is down may name any)
+// is not the AC's to have removed.
+void remove_mem_file(const char *path, int sock, const struct stat *was_read) {
     // The entry is checked and removed through its directory, opened once, so that both
     // steps see the same directory whatever happens to the path's other components.
     if (!*path) return;
@@ -130,7 +130,7 @@ void remove_mem_file(const char *path, int sock, const struct stat *read) {
     uid_t ac_uid;
     if (!*base || !S_ISREG(now.st_mode))
         why = KEEP_NOT_REGULAR;
-    else if (read && (now.st_dev != read->st_dev || now.st_ino != read->st_ino))
+    else if (was_read && (now.st_dev != was_read->st_dev || now.st_ino != was_read->st_ino))
         why = KEEP_REPLACED;
     else if (now.st_nlink != 1)
         why = KEEP_LINKS;
