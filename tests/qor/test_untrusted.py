@@ -183,13 +183,11 @@ class UnsafeRequests(SimTestCase):
             # document, --type, the list named in the message
             (wlans(["00:11:22:33:44:56", ["x"], "00:11:22:33:44:58"]), [], acl),
             (wlans(["00:11:22:33:44:56", {"m": "00:11:22:33:44:57"}]), [], acl),
-            (wlans(["00:11:22:33:44:56", []]), [], acl),
             (wlans(["00:11:22:33:44:56", ["x"]], ["00:11:22:33:44:57"]), [], acl),
             ({"wtp_cfg": {"radio": [{"wlan": [{"l2macWlist": [["00:11:22:33:44:56"]]}]}]}}, [],
              "wtp_cfg.radio[].wlan[].l2macWlist[]"),
             ({"wtp_cfg": {"ac_list": ["ac1", ["x"], "ac3"]}}, [], names),
             ({"wtp_cfg": {"ac_list": ["ac1", ["x"], ["y"]]}}, [], names),
-            ({"wtp_cfg": {"ac_list": ["ac1", {"n": "ac2"}]}}, ["--type", "1"], names),
             ({"wtp_cfg": {"manage_mac_list": ["00:11:22:33:44:56", ["x"]]}}, ["--type", "1"],
              "wtp_cfg.manage_mac_list[]"),
         ]
