@@ -87,11 +87,14 @@ class ForgedTexts(unittest.TestCase):
             "active_wtps": 2, "total_sta": 17, "redundant_mode": 4, "upg_wtps": 1}})
 
 
-def peer_as_user(uid, path):
-    """A stand-in AC in a child process of user `uid`: admits one connection and names
-    `path` as the memory record file. Returns (pid, port)."""
-    listener = socket.socket()
-    listener.bind(("127.0.0.1", 0))
+def peer_as_user(uid, path, ipv6):
+    """A stand-in AC in a child process of user `uid` (on an IPv4 socket, or on an IPv6 one
+    holding 127.0.0.1 as a mapped address): admits one connection and names `path` as the
+    memory record file. Returns (pid, port)."""
+    listener = socket.socket(socket.AF_INET6 if ipv6 else socket.AF_INET)
+    if ipv6:
+        listener.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)
+    listener.bind(("::ffff:127.0.0.1", 0) if ipv6 else ("127.0.0.1", 0))
     listener.listen(1)
     port = listener.getsockname()[1]
     pid = os.fork()
@@ -124,10 +127,10 @@ class UnsafeRequests(SimTestCase):
     READ = b"a.c:10 | size 100 | count 1 | time Thu Jan  1 00:16:40 1970\nTotal 100 bytes, 1 entries\n"
     ZERO = b"Total 0 bytes, 0 entries\n"
 
-    def mem(self, path, peer_uid):
+    def mem(self, path, peer_uid, ipv6=False):
         if peer_uid == 0:  # this test's own process: the AC run as root
             return scripted(text(path.encode()), 1, "mem")
-        pid, port = peer_as_user(peer_uid, path)
+        pid, port = peer_as_user(peer_uid, path, ipv6)
         try:
             r = harness.run("qor", ["mem", "--acserver", "127.0.0.1", "--acport", str(port)])
         finally:
@@ -151,23 +154,27 @@ class UnsafeRequests(SimTestCase):
             os.link(linked, os.path.join(tmp, "second-name"))
             link = os.path.join(tmp, "symlink")
             os.symlink(records("target"), link)
+            root, nobody, nobody6 = (0, False), (NOBODY, False), (NOBODY, True)
             rows = [
-                # path, peer's user, removed, stdout, reason kept
-                (records("passwd", NOBODY), 0, False, self.READ, "not owned by the AC's user"),
-                (linked, 0, False, self.READ, "it has more than one link"),
-                (link, 0, False, self.ZERO, "not a regular file"),
-                (records("of-root"), 0, True, self.READ, None),
-                (records("root-for-nobody"), NOBODY, False, self.READ,
+                # path, the peer's user and socket, removed, stdout, reason kept
+                (records("passwd", NOBODY), root, False, self.READ, "not owned by the AC's user"),
+                (linked, root, False, self.READ, "it has more than one link"),
+                (link, root, False, self.ZERO, "not a regular file"),
+                (records("of-root"), root, True, self.READ, None),
+                (records("root-for-nobody"), nobody, False, self.READ,
                  "not owned by the AC's user"),
-                (records("nobody-for-nobody", NOBODY), NOBODY, True, self.READ, None),
-                (records("x\nWARNING: y", NOBODY), 0, False, self.READ,
+                (records("nobody-for-nobody", NOBODY), nobody, True, self.READ, None),
+                (records("root-for-nobody6"), nobody6, False, self.READ,
+                 "not owned by the AC's user"),
+                (records("nobody-for-nobody6", NOBODY), nobody6, True, self.READ, None),
+                (records("x\nWARNING: y", NOBODY), root, False, self.READ,
                  "not owned by the AC's user"),
             ]
-            for path, peer_uid, removed, out, reason in rows:
-                with self.subTest(path=path, peer=peer_uid):
+            for path, peer, removed, out, reason in rows:
+                with self.subTest(path=path, peer=peer):
                     err = b"" if reason is None else (
                         kept % (path.replace("\n", "?"), reason)).encode()
-                    self.assertEqual(self.mem(path, peer_uid), (0, out, err))
+                    self.assertEqual(self.mem(path, *peer), (0, out, err))
                     self.assertEqual(os.path.lexists(path), not removed)
             self.assertTrue(os.path.exists(os.path.join(tmp, "second-name")))
             self.assertTrue(os.path.exists(os.path.join(tmp, "target")))
