@@ -59,6 +59,11 @@ ssize_t ac_send_all(int sock, const void *buf, size_t len);
 // socket are served from it. A call on another socket forgets what was buffered.
 ssize_t ac_recv_all(int sock, void *buf, size_t len);
 
+// The user that owns the AC's end of the connection `sock`, as the kernel's socket tables
+// (/proc/net/tcp, /proc/net/tcp6) show it, or the peer's credentials of a local stream
+// socket: false when that end is not found (an AC on another host, or no such tables).
+bool ac_peer_uid(int sock, uid_t &uid);
+
 // Forgets what was received ahead on `sock`; called before the socket is closed, since a
 // later socket may get the same number.
 void ac_recv_drop(int sock);

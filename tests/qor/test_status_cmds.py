@@ -11,11 +11,12 @@ SEP = b"-------------------------------------\n"
 
 # ---- a scripted AC: the reply bytes of one connection, written by hand ---------------------
 
-def common(wtp_type, mac, state=5, sub_state=0, upg_img=0, upg_state=0, name=""):
+def common(wtp_type, mac, state=5, sub_state=0, upg_img=0, upg_state=0, name="", model="M1",
+           sn="SN1", sw_ver="1.0", cw_ver="2.0"):
     """The part of a WTP record every device type has, field by field."""
-    return (u8(wtp_type) + mac_bytes(mac) + addr("10.0.0.2") + u16(5246) + text("M1")
-            + text("SN1") + u8(1) + u8(0) + u8(upg_img) + text("") + text("") + u8(upg_state)
-            + u8(0) + u8(state) + u8(sub_state) + u8(0) + text("1.0") + text("2.0") + text(name)
+    return (u8(wtp_type) + mac_bytes(mac) + addr("10.0.0.2") + u16(5246) + text(model)
+            + text(sn) + u8(1) + u8(0) + u8(upg_img) + text("") + text("") + u8(upg_state)
+            + u8(0) + u8(state) + u8(sub_state) + u8(0) + text(sw_ver) + text(cw_ver) + text(name)
             + u32(61) + u32(0) + u32(0) + u32(0) + addr("10.0.0.2") + addr("255.255.255.0")
             + addr("10.0.0.1") + addr("8.8.8.8") + addr("0.0.0.0") + u32(1000) + u32(500))
 
