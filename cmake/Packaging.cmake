@@ -53,7 +53,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${PKG_NAME})
 set(CPACK_PACKAGE_VERSION ${PKG_VERSION})
 set(CPACK_PACKAGE_VENDOR "wlc-tools developers")
-set(CPACK_PACKAGE_CONTACT "wlc-tools developers <wlc-tools@localhost.localdomain>")
+set(CPACK_PACKAGE_CONTACT "wlc-tools developers <devel@wlc-tools.example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL programs simulators)
@@ -69,19 +69,21 @@ set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_SIMULATORS_PACKAGE_SECTION devel)
 # The boot-environment stand-ins run mkenvimage and the boot-environment tools.
 set(CPACK_DEBIAN_SIMULATORS_PACKAGE_DEPENDS "u-boot-tools, libubootenv-tool")
+# First line the summary; CPack starts every further line with a blank.
 set(CPACK_COMPONENT_PROGRAMS_DESCRIPTION
 "command-line tools of the wireless LAN controller
- qor is the operator's client of the access-controller daemon (status of the
- controller and its access points and switches, configuration files, operations);
- tovik_ac registers the controller with the central management server; fwimg and
- fwimg_ac wrap, check and unwrap firmware images; lattermark packs switch model
- names and summarises switch image headers. With manual pages, JSON Schemas of the
- configuration files and bash completion for qor.")
+qor is the operator's client of the access-controller daemon: status of the
+controller and of its access points and switches, configuration files and
+operations. tovik_ac registers the controller with the central management
+server; fwimg and fwimg_ac wrap, check and unwrap firmware images; lattermark
+packs switch model names and summarises switch image headers. With manual
+pages, JSON Schemas of the configuration files and bash completion for qor.")
 set(CPACK_COMPONENT_SIMULATORS_DESCRIPTION
 "simulators of the wireless LAN controller tools' peers
- ac_sim stands in for the access-controller daemon and mgmt_sim for the central
- management server, both on loopback; with boot-environment stand-ins for fwimg and
- sample fleets and configuration files, for trying the tools and testing them.")
+ac_sim stands in for the access-controller daemon and mgmt_sim for the central
+management server, both on loopback; with boot-environment stand-ins for fwimg
+and sample fleets and configuration files, for trying the tools and testing
+them.")
 if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "arm")
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE armhf)
 endif()
