@@ -15,7 +15,8 @@ from cfg_rows import ROWS
 
 BUILD_DIR = sys.argv.pop(1)
 MAN_DIR = os.path.join(BUILD_DIR, "man")
-PAGES = ["qor.8", "qor-cfg.5", "tovik_ac.8", "fwimg.8", "lattermark.8"]
+PAGES = ["qor.8", "qor-cfg.5", "tovik_ac.8", "fwimg.8", "lattermark.8", "ac_sim.1",
+         "mgmt_sim.1"]
 SECTIONS = {
     "qor.8": ["NAME", "SYNOPSIS", "DESCRIPTION", "COMMANDS", "JSON OUTPUT", "EXIT STATUS",
               "FILES", "EXAMPLES"],
@@ -25,6 +26,8 @@ SECTIONS = {
     "fwimg.8": ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "FILES",
                 "EXAMPLES"],
     "lattermark.8": ["NAME", "SYNOPSIS", "DESCRIPTION", "EXIT STATUS", "EXAMPLES"],
+    "ac_sim.1": ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "FILES", "EXAMPLES"],
+    "mgmt_sim.1": ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXAMPLES"],
 }
 ENCODING_WORDS = {"u32": "u32", "u16": "u16", "text": "text", "ipv4": "IPv4 address",
                   "opt_ipv4": "optional IPv4 address", "ip_triple": "address triple",

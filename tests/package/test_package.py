@@ -29,7 +29,8 @@ SIM_FILES = ["usr/bin/ac_sim", "usr/bin/mgmt_sim", "usr/share/wlc-tools-sim/flee
              "usr/share/wlc-tools-sim/fleet.json", "usr/share/wlc-tools-sim/cfg-ap.json",
              "usr/share/wlc-tools-sim/cfg-switch.json",
              "usr/libexec/wlc-tools-sim/bootenv/fw_printenv",
-             "usr/share/doc/wlc-tools-sim/copyright"]
+             "usr/share/doc/wlc-tools-sim/copyright", "usr/share/man/man1/ac_sim.1.gz",
+             "usr/share/man/man1/mgmt_sim.1.gz"]
 
 
 def run(cmd, **kw):
