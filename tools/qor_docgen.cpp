@@ -240,7 +240,7 @@ std::string leaf_schema(const cfg_key &row) {
 
 std::string member_schema(const key_node &n, device dev);
 
-std::string object_schema(const key_node &n, device dev, const std::string &description) {
+jobj object_node(const key_node &n, device dev, const std::string &description) {
     jobj props;
     for (const auto &m : n.members) props.add(m->name, member_schema(*m, dev));
     jobj then;
@@ -249,7 +249,11 @@ std::string object_schema(const key_node &n, device dev, const std::string &desc
     jobj s;
     if (!description.empty()) s.str("description", description);
     s.add("if", "{\"type\": \"object\"}").add("then", then.text()).add("else", IGNORED);
-    return s.text();
+    return s;
+}
+
+std::string object_schema(const key_node &n, device dev, const std::string &description) {
+    return object_node(n, dev, description).text();
 }
 
 std::string member_schema(const key_node &n, device dev) {
@@ -307,23 +311,16 @@ std::string schema(device dev) {
         "Beyond this schema qor also refuses 1.0 where an integer is due, an address triple "
         "whose mask, host part or gateway is not valid, two list entries that name the same "
         "MAC in different spellings, and documents nested more than 63 levels deep.";
-    jobj defs;
-    defs.add("ignored", ignored_schema());
-    // The root is an object node whose members are the top-level names (wtp_cfg).
-    std::string body = object_schema(root, dev, description);
-    // Splice the draft, id and title in front of the root's own members.
-    jobj head;
-    head.str("$schema", "https://json-schema.org/draft/2020-12/schema")
+    jobj out;
+    out.str("$schema", "https://json-schema.org/draft/2020-12/schema")
         .str("$id", std::string("urn:wlc-tools:qor:cfg-") + (dev == DEV_AP ? "ap" : "switch"))
         .str("title", title);
-    std::string out = head.text();
-    out.resize(out.size() - 2);                 // drop "\n}"
-    out += ",\n" + body.substr(2);              // the root's members after "{\n"
-    out.resize(out.size() - 2);
-    jobj tail;
-    tail.add("$defs", defs.text());
-    out += ",\n" + tail.text().substr(2) + "\n";
-    return out;
+    // The document is an object node whose member is wtp_cfg.
+    for (auto &m : object_node(root, dev, description).members) out.members.push_back(m);
+    jobj defs;
+    defs.add("ignored", ignored_schema());
+    out.add("$defs", defs.text());
+    return out.text() + "\n";
 }
 
 // ---- the configuration page's key reference ---------------------------------------------
