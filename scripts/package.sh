@@ -18,7 +18,7 @@ mkdir -p "$out"
 arch=$(sed -n 's/^set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
 if [ "$arch" = armhf ]; then
   # dpkg-shlibdeps reads the armhf libraries with the cross objdump.
-  export DEB_HOST_ARCH=armhf DEB_HOST_GNU_TYPE=arm-linux-gnueabihf
+  export DEB_HOST_ARCH=armhf DEB_HOST_GNU_TYPE=arm-linux-gnueabihf DEB_HOST_MULTIARCH=arm-linux-gnueabihf
 fi
 (cd "$build" && cpack -G DEB -B "$top/$out" >/dev/null)
 rm -rf "$out/_CPack_Packages"
