@@ -26,6 +26,10 @@ class AcSim:
             with open(status_path, "w") as f:
                 f.write(status if isinstance(status, str) else json.dumps(status))
             args = ["--status", status_path] + list(args)
+        if harness.EMULATOR and "--conn-time" not in args:
+            # Under an emulator a run takes many times as long as on the machine it was
+            # built for: the connection's time limit is stretched alike.
+            args = ["--conn-time", "600"] + list(args)
         self.server = harness.Server("ac_sim", ["--quiet", "--log", self.log, "--fleet",
                                                 fleet_path] + list(args))
         self.seen = 0
