@@ -223,20 +223,20 @@ void print_built_header()
     }
 }
 
-// The image that cannot be created: its header as it would have been, then why not.
-int report_not_created(int err, const input_file& in)
+// The image that cannot be created: its header as it would have been, then, for a file that
+// cannot be made at its name (`open_fail`), why not.
+int report_not_created(int err, const input_file& in, bool open_fail = true)
 {
     uint32_t dcrc = 0;
     int ret = crc_of_file(imglib::crc_kind::image, in.fd, 0, in.len, dcrc);
     uint8_t bytes[imglib::HEADER_SIZE];
     finish_header(dcrc, bytes);
     if (ret < 0) {
-        if (ignore_flag == 1)
-            report_io(ret, true);
+        report_io(ret, true);
         return ret;
     }
-    if (ignore_flag == 1) {
-        print_built_header();
+    print_built_header();
+    if (open_fail && ignore_flag == 1) {
         errno = -err;
         perror("open fail");
         printf("filename %s \n", s);
@@ -263,11 +263,8 @@ int encapsulate(const input_file& in, const char* dir)
     const std::size_t len = static_cast<std::size_t>(in.len);
     _core_header.size = static_cast<uint32_t>(len);
     int ret = image_file_name(dir);
-    if (ret < 0) {
-        uint8_t bytes[imglib::HEADER_SIZE];
-        finish_header(0, bytes);
-        return ret;
-    }
+    if (ret < 0)
+        return report_not_created(ret, in, false);
     // An image already at the name is left as it is.
     struct stat st;
     if (lstat(s, &st) == 0)
@@ -298,8 +295,10 @@ int encapsulate(const input_file& in, const char* dir)
         read_failed = true;
     uint8_t bytes[imglib::HEADER_SIZE];
     finish_header(dcrc, bytes);
-    if (ret == 0 && pwrite(out.fd(), bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes))
-        ret = errno ? -errno : -EIO;
+    if (ret == 0) {
+        ssize_t n = pwrite(out.fd(), bytes, sizeof bytes, 0);
+        ret = n < 0 ? -errno : n != static_cast<ssize_t>(sizeof bytes) ? -EIO : 0;
+    }
     if (ret == 0)
         ret = out.finish();
     if (ret == 0) {
