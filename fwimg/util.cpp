@@ -148,16 +148,17 @@ int check_image(const char* path, imglib::crc_kind kind, magic_rule magic)
     uint8_t hdr[imglib::HEADER_SIZE];
     if (f.len < imglib::HEADER_SIZE)
         return 1;  // shorter than a header
-    ret = imglib::read_exact(f.fd, hdr, sizeof hdr, 0);
-    if (ret == 0 && magic == magic_rule::configured &&
-        imglib::load_be32(hdr + imglib::OFF_MAGIC) != gu4magic_num)
-        return 1;
-    const uint32_t size = imglib::load_be32(hdr + imglib::OFF_SIZE);
-    if (ret == 0 && f.len - imglib::HEADER_SIZE != size)
-        return 1;
     uint32_t dcrc = 0;
-    if (ret == 0)
+    ret = imglib::read_exact(f.fd, hdr, sizeof hdr, 0);
+    if (ret == 0) {
+        if (magic == magic_rule::configured &&
+            imglib::load_be32(hdr + imglib::OFF_MAGIC) != gu4magic_num)
+            return 1;
+        const uint32_t size = imglib::load_be32(hdr + imglib::OFF_SIZE);
+        if (f.len - imglib::HEADER_SIZE != size)
+            return 1;
         ret = crc_of_file(kind, f.fd, imglib::HEADER_SIZE, size, dcrc);
+    }
     if (ret < 0) {
         report_io(ret, true);  // among others an image that became shorter meanwhile
         return -EIO;
