@@ -273,23 +273,19 @@ int encapsulate(const input_file& in, const char* dir)
     ret = out.create(s);
     if (ret < 0)
         return report_not_created(ret, in);
-    // The data goes to its place after the header while a second thread reads it again for
-    // its CRC; the header follows once the CRC is known.
+    // The data goes to its place after the header, each piece taken into the CRC on its way
+    // (one read of the input); the header follows once the CRC is known.
     uint32_t dcrc = 0;
-    int crc_ret = 0;
-    side_job crc([&dcrc, &crc_ret, &in] {
-        imglib::crc_on_this_thread one;  // the writer has the other core
-        crc_ret = crc_of_file(imglib::crc_kind::image, in.fd, 0, in.len, dcrc);
-    });
     bool read_failed = false;
     if (lseek(out.fd(), imglib::HEADER_SIZE, SEEK_SET) < 0)
         ret = -errno;
-    if (ret == 0)
-        ret = copy_data(in.fd, 0, out.fd(), len, copy_way::buffered, read_failed);
-    crc.wait();
-    if (ret == 0 && crc_ret < 0) {
-        ret = crc_ret;
-        read_failed = true;
+    if (ret == 0) {
+        int wret = 0;
+        ret = read_pieces(in.fd, 0, len, [&dcrc, &wret, &out](const uint8_t* p, std::size_t n) {
+            dcrc = update_crc32(p, n, dcrc);
+            return wret = out.write(p, n);
+        });
+        read_failed = ret < 0 && wret == 0;
     }
     if (ret == 0 && (ret = input_unchanged(in)) < 0)
         read_failed = true;
@@ -409,7 +405,7 @@ int copy_out(const input_file& f, const imglib::image_header& h, const char* nam
     if (ret < 0)
         return ret;
     bool read_failed = false;
-    ret = copy_data(f.fd, imglib::HEADER_SIZE, out.fd(), h.size, copy_way::in_kernel, read_failed);
+    ret = copy_data(f.fd, imglib::HEADER_SIZE, out.fd(), h.size, read_failed);
     if (ret == 0)
         ret = out.finish();
     where = ret == 0 ? failed_at::none : read_failed ? failed_at::read : failed_at::write;

@@ -98,15 +98,16 @@ int crc_of_file(imglib::crc_kind kind, int fd, off_t offset, uint64_t len, uint3
     uint32_t reg = 0;
     int ret = read_pieces(fd, offset, len, [kind, &reg](const uint8_t* p, std::size_t n) {
         reg = imglib::continue_crc(kind, reg, p, n);
+        return 0;
     });
     crc = reg;
     return ret;
 }
 
-int copy_data(int in, off_t offset, int out, uint64_t len, copy_way way, bool& read_failed)
+int copy_data(int in, off_t offset, int out, uint64_t len, bool& read_failed)
 {
     read_failed = false;
-    while (way == copy_way::in_kernel && len > 0) {
+    while (len > 0) {
         const std::size_t want = len < SSIZE_MAX ? static_cast<std::size_t>(len) : SSIZE_MAX;
         off_t from = offset;
         ssize_t n = copy_file_range(in, &from, out, nullptr, want, 0);
@@ -119,12 +120,9 @@ int copy_data(int in, off_t offset, int out, uint64_t len, copy_way way, bool& r
     }
     int wret = 0;
     int ret = read_pieces(in, offset, len, [out, &wret](const uint8_t* p, std::size_t n) {
-        if (wret == 0)
-            wret = imglib::write_all(out, p, n);
+        return wret = imglib::write_all(out, p, n);
     });
-    if (wret < 0)
-        return wret;
-    read_failed = ret < 0;
+    read_failed = ret < 0 && wret == 0;
     return ret;
 }
 

@@ -72,8 +72,9 @@ int open_image(const char* path, input_file& f, uint8_t hdr[imglib::HEADER_SIZE]
 // enough to stay in the cache.
 inline constexpr std::size_t PIECE = 1024 * 1024;
 
-// Reads `len` bytes of `fd` from `offset` in pieces and hands each to `take` (bytes, count).
-// Returns 0, -ENOMEM, or read_exact's error (-EIO when the file ends first).
+// Reads `len` bytes of `fd` from `offset` in pieces and hands each to `take` (bytes, count),
+// which returns 0 to go on or a negative error number to stop. Returns 0, -ENOMEM, read_exact's
+// error (-EIO when the file ends first) or take's.
 template <class Take>
 int read_pieces(int fd, off_t offset, uint64_t len, Take take)
 {
@@ -86,7 +87,9 @@ int read_pieces(int fd, off_t offset, uint64_t len, Take take)
         int ret = imglib::read_exact(fd, buf.get(), n, offset);
         if (ret < 0)
             return ret;
-        take(static_cast<const uint8_t*>(buf.get()), n);
+        ret = take(static_cast<const uint8_t*>(buf.get()), n);
+        if (ret < 0)
+            return ret;
         offset += static_cast<off_t>(n);
         len -= n;
     }
@@ -96,14 +99,10 @@ int read_pieces(int fd, off_t offset, uint64_t len, Take take)
 // The CRC of that kind of `len` bytes of `fd` from `offset`, into `crc`: 0 or read_pieces's error.
 int crc_of_file(imglib::crc_kind kind, int fd, off_t offset, uint64_t len, uint32_t& crc);
 
-// How copy_data moves the bytes: inside the kernel where the file systems allow it, or always
-// through a buffer.
-enum class copy_way { in_kernel, buffered };
-
-// Copies `len` bytes of `in` from `offset` to the current position of `out`. Returns 0 or a
-// negative error number; `read_failed` tells whether reading (the input ended early, say) or
-// writing failed.
-int copy_data(int in, off_t offset, int out, uint64_t len, copy_way way, bool& read_failed);
+// Copies `len` bytes of `in` from `offset` to the current position of `out`, inside the kernel
+// where the file systems allow it. Returns 0 or a negative error number; `read_failed` tells
+// whether reading (the input ended early, say) or writing failed.
+int copy_data(int in, off_t offset, int out, uint64_t len, bool& read_failed);
 
 // Prints "read fail: " or "write fail: " with the text of the error number `err` (negative).
 void report_io(int err, bool read_failed);
