@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "build.h"
-#include "stdout_check.h"
 #include "pack.h"
+#include "stdout_check.h"
 #include "util.h"
 
 namespace fwimg {
