@@ -67,5 +67,9 @@ class SmallFs:
         for name in os.listdir(self.path):
             if name not in skip:
                 full = self.join(name)
-                out[name] = os.readlink(full) if os.path.islink(full) else open(full, "rb").read()
+                if os.path.islink(full):
+                    out[name] = os.readlink(full)
+                else:
+                    with open(full, "rb") as f:
+                        out[name] = f.read()
         return out
