@@ -1,42 +1,15 @@
 """ac_sim decoding configuration requests into its status fleet: the requests it refuses,
 with the result and message it answers, and the items it skips."""
-import json
-import os
-import tempfile
 import unittest
 
-from simctl import AcSim, mac_bytes
+from simctl import FleetCase, mac_bytes
 from wire import item, u8, u16, u32
 
-SAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../sim/fleet.json")
 AP, SW = "00:11:22:33:44:55", "00:11:22:33:44:77"
 
 
-class ConfigCase(unittest.TestCase):
+class ConfigCase(FleetCase):
     """The sample status fleet served afresh for every test."""
-
-    def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
-        self.sim = AcSim("", ["--status", SAMPLE]).__enter__()
-
-    def tearDown(self):
-        self.sim.__exit__(None, None, None)
-        self.tmp.cleanup()
-
-    def run_ok(self, *args, status=0, stderr=b""):
-        r = self.sim.qor(*args)
-        self.assertEqual((r.returncode, r.stderr), (status, stderr), args)
-        return r.stdout
-
-    def records(self):
-        out = self.run_ok("wtps", "--json", "--password")
-        return {w["mac"]: w for w in json.loads(b"{" + out + b"}")["wtp_list"]}
-
-    def cfg_file(self, doc):
-        path = os.path.join(self.tmp.name, "cfg.json")
-        with open(path, "w") as f:
-            json.dump(doc, f)
-        return path
 
 
 def config_request(mac, items, dev=3):

@@ -8,6 +8,8 @@ import unittest
 
 import harness
 
+SAMPLE_FLEET = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../sim/fleet.json")
+
 
 class AcSim:
     """ac_sim on 127.0.0.1 with an ephemeral port, a fleet text and a hex wire log.
@@ -146,6 +148,36 @@ class SimTestCase(unittest.TestCase):
         r = self.qor(*args)
         self.assertEqual((r.returncode, r.stdout, r.stderr.decode()), (1, b"", err), args)
         self.assertEqual(self.sim.next_block()["recv"], b"\x00", args)
+
+
+class FleetCase(unittest.TestCase):
+    """A fresh ac_sim for every test, serving `status_args` (by default the sample status
+    fleet, sim/fleet.json); qor runs against it and configuration files beside it."""
+    status_args = ["--status", SAMPLE_FLEET]
+
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.sim = AcSim("", self.status_args).__enter__()
+
+    def tearDown(self):
+        self.sim.__exit__(None, None, None)
+        self.tmp.cleanup()
+
+    def run_ok(self, *args, status=0, stderr=b""):
+        r = self.sim.qor(*args)
+        self.assertEqual((r.returncode, r.stderr), (status, stderr), args)
+        return r.stdout
+
+    def records(self, *extra):
+        """The WTP records `wtps --json --password` prints, by MAC."""
+        out = self.run_ok("wtps", "--json", "--password", *extra)
+        return {w["mac"]: w for w in json.loads(b"{" + out + b"}")["wtp_list"]}
+
+    def cfg_file(self, doc, name="cfg.json"):
+        path = os.path.join(self.tmp.name, name)
+        with open(path, "w") as f:
+            json.dump(doc, f)
+        return path
 
 
 class ClosedPort:

@@ -8,40 +8,13 @@ import os
 import tempfile
 import unittest
 
-from simctl import AcSim
+from simctl import AcSim, FleetCase
 
 TOP = os.path.join(os.path.dirname(__file__), "../..")
 SAMPLE = os.path.join(TOP, "sim/fleet.json")
 AP, AP2, SW, UNMANAGED = ("00:11:22:33:44:55", "00:11:22:33:44:66", "00:11:22:33:44:77",
                           "00:11:22:33:44:88")
 NEW = "02:00:00:00:00:01"
-
-
-class FleetCase(unittest.TestCase):
-    status_args = ["--status", SAMPLE]
-
-    def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
-        self.sim = AcSim("", self.status_args).__enter__()
-
-    def tearDown(self):
-        self.sim.__exit__(None, None, None)
-        self.tmp.cleanup()
-
-    def run_ok(self, *args, status=0, stderr=b""):
-        r = self.sim.qor(*args)
-        self.assertEqual((r.returncode, r.stderr), (status, stderr), args)
-        return r.stdout
-
-    def records(self, *extra):
-        out = self.run_ok("wtps", "--json", "--password", *extra)
-        return {w["mac"]: w for w in json.loads(b"{" + out + b"}")["wtp_list"]}
-
-    def cfg_file(self, doc, name="cfg.json"):
-        path = os.path.join(self.tmp.name, name)
-        with open(path, "w") as f:
-            json.dump(doc, f)
-        return path
 
 
 class RoundTrip(FleetCase):
