@@ -273,20 +273,13 @@ int encapsulate(const input_file& in, const char* dir)
     ret = out.create(s);
     if (ret < 0)
         return report_not_created(ret, in);
-    // The data goes to its place after the header, each piece taken into the CRC on its way
-    // (one read of the input); the header follows once the CRC is known.
+    // The data goes to its place after the header; the header follows once the CRC is known.
     uint32_t dcrc = 0;
     bool read_failed = false;
     if (lseek(out.fd(), imglib::HEADER_SIZE, SEEK_SET) < 0)
         ret = -errno;
-    if (ret == 0) {
-        int wret = 0;
-        ret = read_pieces(in.fd, 0, len, [&dcrc, &wret, &out](const uint8_t* p, std::size_t n) {
-            dcrc = update_crc32(p, n, dcrc);
-            return wret = out.write(p, n);
-        });
-        read_failed = ret < 0 && wret == 0;
-    }
+    if (ret == 0)
+        ret = copy_with_crc(in.fd, len, out.fd(), dcrc, read_failed);
     if (ret == 0 && (ret = input_unchanged(in)) < 0)
         read_failed = true;
     uint8_t bytes[imglib::HEADER_SIZE];

@@ -1,5 +1,6 @@
 #include "util.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -104,26 +105,94 @@ int crc_of_file(imglib::crc_kind kind, int fd, off_t offset, uint64_t len, uint3
     return ret;
 }
 
-int copy_data(int in, off_t offset, int out, uint64_t len, bool& read_failed)
+namespace {
+
+// At most this much per copy_file_range call: a count that fits ssize_t on every target.
+constexpr uint64_t KERNEL_COPY_STEP = 64u << 20;
+
+// One copy_file_range call from `offset` of `in` to the current position of `out`, at most
+// `len` bytes; `offset` advances by what was copied. Returns that count (0 at the input's end)
+// or a negative error number, among them the refusal of file systems that cannot copy between
+// these two files.
+ssize_t kernel_copy(int in, off_t& offset, int out, uint64_t len)
 {
-    read_failed = false;
-    while (len > 0) {
-        const std::size_t want = len < SSIZE_MAX ? static_cast<std::size_t>(len) : SSIZE_MAX;
-        off_t from = offset;
-        ssize_t n = copy_file_range(in, &from, out, nullptr, want, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;  // not between these two files, or a failure: the buffered way tells which
-        offset += n;
-        len -= static_cast<uint64_t>(n);
-    }
+    const std::size_t want = static_cast<std::size_t>(len < KERNEL_COPY_STEP ? len : KERNEL_COPY_STEP);
+    // The kernel takes the offset as a 64-bit loff_t, whatever the width of off_t here.
+    loff_t from = offset;
+    ssize_t n;
+    do {
+        n = copy_file_range(in, &from, out, nullptr, want, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return -errno;
+    offset += n;
+    return n;
+}
+
+// Reads `len` bytes of `in` from `offset` and writes them to the current position of `out`,
+// each piece taken into the image CRC `crc` (continued) on its way when `crc` is not null.
+int read_write(int in, off_t offset, int out, uint64_t len, uint32_t* crc, bool& read_failed)
+{
     int wret = 0;
-    int ret = read_pieces(in, offset, len, [out, &wret](const uint8_t* p, std::size_t n) {
+    int ret = read_pieces(in, offset, len, [out, crc, &wret](const uint8_t* p, std::size_t n) {
+        if (crc)
+            *crc = update_crc32(p, n, *crc);
         return wret = imglib::write_all(out, p, n);
     });
     read_failed = ret < 0 && wret == 0;
     return ret;
+}
+
+}  // namespace
+
+int copy_data(int in, off_t offset, int out, uint64_t len, bool& read_failed)
+{
+    while (len > 0) {
+        ssize_t n = kernel_copy(in, offset, out, len);
+        if (n <= 0)
+            break;  // not between these two files, or a failure: the buffered way tells which
+        len -= static_cast<uint64_t>(n);
+    }
+    return read_write(in, offset, out, len, nullptr, read_failed);
+}
+
+int copy_with_crc(int in, uint64_t len, int out, uint32_t& crc, bool& read_failed)
+{
+    crc = 0;
+    read_failed = false;
+    // The first step tells whether the kernel copies between these two files; where it does
+    // not, the data passes through here once, taken into the CRC on its way.
+    off_t offset = 0;
+    const ssize_t first = len > 0 ? kernel_copy(in, offset, out, len) : 0;
+    if (first <= 0)
+        return read_write(in, 0, out, len, &crc, read_failed);
+
+    // The data stays in the kernel: its CRC comes from a second read of the input, on the
+    // other thread meanwhile. A failed copy stops that read at its next piece.
+    std::atomic<bool> stop{false};
+    uint32_t reg = 0;
+    int crc_ret = 0;
+    side_job crc_job([in, len, &stop, &reg, &crc_ret] {
+        imglib::crc_on_this_thread one;  // the copy has the other core
+        crc_ret = read_pieces(in, 0, len, [&stop, &reg](const uint8_t* p, std::size_t n) {
+            if (stop.load(std::memory_order_relaxed))
+                return -ECANCELED;
+            reg = update_crc32(p, n, reg);
+            return 0;
+        });
+    });
+    int ret = copy_data(in, offset, out, len - static_cast<uint64_t>(first), read_failed);
+    if (ret < 0)
+        stop.store(true, std::memory_order_relaxed);
+    crc_job.wait();
+    if (ret < 0)
+        return ret;
+    if (crc_ret < 0) {
+        read_failed = true;  // the input ended early, say
+        return crc_ret;
+    }
+    crc = reg;
+    return 0;
 }
 
 void report_io(int err, bool read_failed)

@@ -104,6 +104,12 @@ int crc_of_file(imglib::crc_kind kind, int fd, off_t offset, uint64_t len, uint3
 // whether reading (the input ended early, say) or writing failed.
 int copy_data(int in, off_t offset, int out, uint64_t len, bool& read_failed);
 
+// Copies the `len` bytes of the input `in` to the current position of `out` as copy_data does
+// and leaves their image CRC in `crc`: where the data stays inside the kernel the CRC comes
+// from a second read of the input on another thread meanwhile, otherwise from the one read
+// that carries the data. Returns 0 or a negative error number; `read_failed` as copy_data's.
+int copy_with_crc(int in, uint64_t len, int out, uint32_t& crc, bool& read_failed);
+
 // Prints "read fail: " or "write fail: " with the text of the error number `err` (negative).
 void report_io(int err, bool read_failed);
 
