@@ -107,8 +107,32 @@ int crc_of_file(imglib::crc_kind kind, int fd, off_t offset, uint64_t len, uint3
 
 namespace {
 
-// At most this much per copy_file_range call: a count that fits ssize_t on every target.
-constexpr uint64_t KERNEL_COPY_STEP = 64u << 20;
+// At most this much per copy_file_range call: a count that fits ssize_t on every target, and
+// the step in which the write-back of an output is started.
+constexpr uint64_t KERNEL_COPY_STEP = 16u << 20;
+
+// Outputs are synced before they are put in place. Their write-back is started step by step
+// while they are written, beside the rest of the copy, so that the sync at the end finds
+// little left to wait for. A hint to the kernel only: a failure here is the sync's to tell.
+class write_back {
+public:
+    // From the current position of `fd` on.
+    explicit write_back(int fd) : fd_(fd), from_(lseek(fd, 0, SEEK_CUR)), to_(from_) {}
+    // `n` more bytes have been written.
+    void wrote(uint64_t n)
+    {
+        to_ += static_cast<off_t>(n);
+        if (from_ >= 0 && static_cast<uint64_t>(to_ - from_) >= KERNEL_COPY_STEP) {
+            sync_file_range(fd_, from_, to_ - from_, SYNC_FILE_RANGE_WRITE);
+            from_ = to_;
+        }
+    }
+
+private:
+    int fd_;
+    off_t from_;  // negative: the position is not known, no hints
+    off_t to_;
+};
 
 // One copy_file_range call from `offset` of `in` to the current position of `out`, at most
 // `len` bytes; `offset` advances by what was copied. Returns that count (0 at the input's end)
@@ -116,7 +140,7 @@ constexpr uint64_t KERNEL_COPY_STEP = 64u << 20;
 // these two files.
 ssize_t kernel_copy(int in, off_t& offset, int out, uint64_t len)
 {
-    const std::size_t want = static_cast<std::size_t>(len < KERNEL_COPY_STEP ? len : KERNEL_COPY_STEP);
+    const auto want = static_cast<std::size_t>(len < KERNEL_COPY_STEP ? len : KERNEL_COPY_STEP);
     // The kernel takes the offset as a 64-bit loff_t, whatever the width of off_t here.
     loff_t from = offset;
     ssize_t n;
@@ -131,41 +155,54 @@ ssize_t kernel_copy(int in, off_t& offset, int out, uint64_t len)
 
 // Reads `len` bytes of `in` from `offset` and writes them to the current position of `out`,
 // each piece taken into the image CRC `crc` (continued) on its way when `crc` is not null.
-int read_write(int in, off_t offset, int out, uint64_t len, uint32_t* crc, bool& read_failed)
+int read_write(int in, off_t offset, int out, uint64_t len, uint32_t* crc, write_back& wb,
+               bool& read_failed)
 {
     int wret = 0;
-    int ret = read_pieces(in, offset, len, [out, crc, &wret](const uint8_t* p, std::size_t n) {
+    int ret = read_pieces(in, offset, len, [out, crc, &wb, &wret](const uint8_t* p, std::size_t n) {
         if (crc)
             *crc = update_crc32(p, n, *crc);
-        return wret = imglib::write_all(out, p, n);
+        wret = imglib::write_all(out, p, n);
+        wb.wrote(n);
+        return wret;
     });
     read_failed = ret < 0 && wret == 0;
     return ret;
 }
 
-}  // namespace
-
-int copy_data(int in, off_t offset, int out, uint64_t len, bool& read_failed)
+// copy_data with the write-back hints of `wb`.
+int copy_data(int in, off_t offset, int out, uint64_t len, write_back& wb, bool& read_failed)
 {
     while (len > 0) {
         ssize_t n = kernel_copy(in, offset, out, len);
         if (n <= 0)
             break;  // not between these two files, or a failure: the buffered way tells which
         len -= static_cast<uint64_t>(n);
+        wb.wrote(static_cast<uint64_t>(n));
     }
-    return read_write(in, offset, out, len, nullptr, read_failed);
+    return read_write(in, offset, out, len, nullptr, wb, read_failed);
+}
+
+}  // namespace
+
+int copy_data(int in, off_t offset, int out, uint64_t len, bool& read_failed)
+{
+    write_back wb(out);
+    return copy_data(in, offset, out, len, wb, read_failed);
 }
 
 int copy_with_crc(int in, uint64_t len, int out, uint32_t& crc, bool& read_failed)
 {
     crc = 0;
     read_failed = false;
-    // The first step tells whether the kernel copies between these two files; where it does
-    // not, the data passes through here once, taken into the CRC on its way.
+    // A first small step tells whether the kernel copies between these two files; where it
+    // does not, the data passes through here once, taken into the CRC on its way.
+    write_back wb(out);
     off_t offset = 0;
-    const ssize_t first = len > 0 ? kernel_copy(in, offset, out, len) : 0;
+    const ssize_t first = len > 0 ? kernel_copy(in, offset, out, len < PIECE ? len : PIECE) : 0;
     if (first <= 0)
-        return read_write(in, 0, out, len, &crc, read_failed);
+        return read_write(in, 0, out, len, &crc, wb, read_failed);
+    wb.wrote(static_cast<uint64_t>(first));
 
     // The data stays in the kernel: its CRC comes from a second read of the input, on the
     // other thread meanwhile. A failed copy stops that read at its next piece.
@@ -181,7 +218,7 @@ int copy_with_crc(int in, uint64_t len, int out, uint32_t& crc, bool& read_faile
             return 0;
         });
     });
-    int ret = copy_data(in, offset, out, len - static_cast<uint64_t>(first), read_failed);
+    int ret = copy_data(in, offset, out, len - static_cast<uint64_t>(first), wb, read_failed);
     if (ret < 0)
         stop.store(true, std::memory_order_relaxed);
     crc_job.wait();
