@@ -244,16 +244,6 @@ int report_not_created(int err, const input_file& in, bool open_fail = true)
     return err;
 }
 
-// Whether the input is still as long as when it was opened: one that became shorter has given
-// short reads, one that grew would make an image of only a part of it.
-int input_unchanged(const input_file& in)
-{
-    struct stat st;
-    if (fstat(in.fd, &st) != 0)
-        return -errno;
-    return static_cast<uint64_t>(st.st_size) == in.len ? 0 : -EIO;
-}
-
 }  // namespace
 
 int encapsulate(const input_file& in, const char* dir)
@@ -399,6 +389,8 @@ int copy_out(const input_file& f, const imglib::image_header& h, const char* nam
         return ret;
     bool read_failed = false;
     ret = copy_data(f.fd, imglib::HEADER_SIZE, out.fd(), h.size, read_failed);
+    if (ret == 0 && (ret = input_unchanged(f)) < 0)
+        read_failed = true;  // what was copied need not be what the check has read
     if (ret == 0)
         ret = out.finish();
     where = ret == 0 ? failed_at::none : read_failed ? failed_at::read : failed_at::write;

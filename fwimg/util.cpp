@@ -26,6 +26,7 @@ void input_file::reset()
         close(fd);
     fd = -1;
     len = 0;
+    mtime = {};
 }
 
 int input_file::release()
@@ -70,7 +71,18 @@ int open_regular(const char* path, input_file& f, struct stat& st, int open_erro
         return -EIO;
     }
     f.len = static_cast<uint64_t>(st.st_size);
+    f.mtime = st.st_mtim;
     return 0;
+}
+
+int input_unchanged(const input_file& f)
+{
+    struct stat st;
+    if (fstat(f.fd, &st) != 0)
+        return -EIO;
+    const bool same = static_cast<uint64_t>(st.st_size) == f.len &&
+                      st.st_mtim.tv_sec == f.mtime.tv_sec && st.st_mtim.tv_nsec == f.mtime.tv_nsec;
+    return same ? 0 : -EIO;
 }
 
 int open_image(const char* path, input_file& f, uint8_t hdr[imglib::HEADER_SIZE], int open_error,

@@ -41,7 +41,8 @@ int copy_text(char* dst, std::size_t size, const char* src);
 // file that becomes shorter while it is read gives a short read (an I/O error), not a signal.
 struct input_file {
     int fd = -1;
-    uint64_t len = 0;  // its length when opened
+    uint64_t len = 0;      // its length when opened
+    struct timespec mtime = {};  // and its modification time
     input_file() = default;
     input_file(const input_file&) = delete;
     input_file& operator=(const input_file&) = delete;
@@ -51,6 +52,11 @@ struct input_file {
     // The same, reporting a failure with a "close" system-error line: 0 or -EIO.
     int release();
 };
+
+// 0 when the file `f` still has the length and modification time it had when opened, -EIO
+// when it has changed (or cannot be examined): its data may have been read twice, by a copy
+// and by a CRC beside it, and the two may not have seen the same bytes.
+int input_unchanged(const input_file& f);
 
 // Whether the opening helpers below report their failures on the error stream, or leave that
 // to a caller who will try again the reporting way.

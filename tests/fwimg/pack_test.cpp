@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -298,6 +299,39 @@ TEST_F(Checks, CopyBehindTheHeaderWithItsCrc)
                 EXPECT_TRUE(expected == got) << "output of " << got.size() << " bytes";
             }
         }
+    }
+}
+
+// A copy and a CRC beside it read the input twice: an input that has changed meanwhile (its
+// length or its modification time) fails the run.
+TEST_F(Checks, InputChangedWhileRead)
+{
+    enum class change { none, shorter, longer, rewritten, touched };
+    for (change c : {change::none, change::shorter, change::longer, change::rewritten,
+                     change::touched}) {
+        SCOPED_TRACE(static_cast<int>(c));
+        const std::string path = write("input", {1, 2, 3, 4});
+        struct timespec old_times[2] = {{1000, 0}, {1000, 0}};
+        ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), old_times, 0));
+        input_file f;
+        struct stat st;
+        ASSERT_EQ(0, open_regular(path.c_str(), f, st, -ENOENT));
+        EXPECT_EQ(0, input_unchanged(f));
+        int w = open(path.c_str(), O_WRONLY);
+        ASSERT_GE(w, 0);
+        const uint8_t b = 9;
+        struct timespec new_times[2] = {{1000, 0}, {1000, 1}};
+        int done = 0;
+        switch (c) {
+        case change::none: break;
+        case change::shorter: done = ftruncate(w, 3) == 0; break;
+        case change::longer: done = pwrite(w, &b, 1, 4) == 1; break;
+        case change::rewritten: done = pwrite(w, &b, 1, 0) == 1; break;
+        case change::touched: done = futimens(w, new_times) == 0; break;
+        }
+        EXPECT_EQ(c != change::none, done != 0);
+        close(w);
+        EXPECT_EQ(c == change::none ? 0 : -EIO, input_unchanged(f));
     }
 }
 
