@@ -356,14 +356,38 @@ int dispatch(int code, const char* arg)
     return 0;
 }
 
+// Options that may be taken while the check of -d's image is still running: each sets a value
+// for the run or fails with an error number, and neither prints nor ends the run; nothing they
+// set is read by the check or decides how its failure is told (unlike -g, -i, -s or -e). A
+// failure of one waits for the check, whose failure comes first.
+const char beside_check_options[] = "ocvmpbtn";
+
+bool beside_check(int code)
+{
+    return code != 0 && std::strchr(beside_check_options, code) != nullptr;
+}
+
 // Whether the next getopt_long call can neither print nor lead to an option that does: the
-// arguments are at their end, or the next one is -o with its directory.
+// arguments are at their end, or the next one is an option of beside_check_options with its
+// argument, in short form or under its whole long name.
 bool quiet_next(int argc, char** argv)
 {
     if (optind >= argc)
         return true;
     const char* a = argv[optind];
-    return a[0] == '-' && a[1] == 'o' && (a[2] != '\0' || optind + 1 < argc);
+    if (a[0] != '-' || a[1] == '\0')
+        return false;
+    const bool arg_follows = optind + 1 < argc;
+    if (a[1] != '-')
+        return beside_check(a[1]) && (a[2] != '\0' || arg_follows);
+    const char* name = a + 2;
+    const char* eq = std::strchr(name, '=');
+    const std::size_t len = eq ? static_cast<std::size_t>(eq - name) : strlen(name);
+    for (const struct option* o = long_options; o->name; ++o)
+        if (strlen(o->name) == len && std::strncmp(o->name, name, len) == 0)
+            return beside_check(o->val) && o->has_arg == required_argument &&
+                   (eq != nullptr || arg_follows);
+    return false;
 }
 
 // The failure line of a run, unless -i asked for quiet.
@@ -382,7 +406,7 @@ int run(int argc, char** argv)
     int ret = 0;
     for (;;) {
         // The check of -d's image may go on only while what follows can neither print
-        // (getopt's own messages included) nor end the run: the end of the arguments, or -o.
+        // (getopt's own messages included) nor end the run.
         if (g_run.check.pending() && !quiet_next(argc, argv) && (ret = settle_check()) < 0)
             break;
         int code = getopt_long(argc, argv, short_options, long_options, nullptr);

@@ -244,16 +244,6 @@ int report_not_created(int err, const input_file& in, bool open_fail = true)
     return err;
 }
 
-// Whether the input is still as long as when it was opened: one that became shorter has given
-// short reads, one that grew would make an image of only a part of it.
-int input_unchanged(const input_file& in)
-{
-    struct stat st;
-    if (fstat(in.fd, &st) != 0)
-        return -errno;
-    return static_cast<uint64_t>(st.st_size) == in.len ? 0 : -EIO;
-}
-
 }  // namespace
 
 int encapsulate(const input_file& in, const char* dir)
@@ -273,20 +263,13 @@ int encapsulate(const input_file& in, const char* dir)
     ret = out.create(s);
     if (ret < 0)
         return report_not_created(ret, in);
-    // The data goes to its place after the header, each piece taken into the CRC on its way
-    // (one read of the input); the header follows once the CRC is known.
+    // The data goes to its place after the header; the header follows once the CRC is known.
     uint32_t dcrc = 0;
     bool read_failed = false;
     if (lseek(out.fd(), imglib::HEADER_SIZE, SEEK_SET) < 0)
         ret = -errno;
-    if (ret == 0) {
-        int wret = 0;
-        ret = read_pieces(in.fd, 0, len, [&dcrc, &wret, &out](const uint8_t* p, std::size_t n) {
-            dcrc = update_crc32(p, n, dcrc);
-            return wret = out.write(p, n);
-        });
-        read_failed = ret < 0 && wret == 0;
-    }
+    if (ret == 0)
+        ret = copy_with_crc(in.fd, len, out.fd(), dcrc, read_failed);
     if (ret == 0 && (ret = input_unchanged(in)) < 0)
         read_failed = true;
     uint8_t bytes[imglib::HEADER_SIZE];
@@ -406,6 +389,8 @@ int copy_out(const input_file& f, const imglib::image_header& h, const char* nam
         return ret;
     bool read_failed = false;
     ret = copy_data(f.fd, imglib::HEADER_SIZE, out.fd(), h.size, read_failed);
+    if (ret == 0 && (ret = input_unchanged(f)) < 0)
+        read_failed = true;  // what was copied need not be what the check has read
     if (ret == 0)
         ret = out.finish();
     where = ret == 0 ? failed_at::none : read_failed ? failed_at::read : failed_at::write;

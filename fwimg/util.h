@@ -41,7 +41,8 @@ int copy_text(char* dst, std::size_t size, const char* src);
 // file that becomes shorter while it is read gives a short read (an I/O error), not a signal.
 struct input_file {
     int fd = -1;
-    uint64_t len = 0;  // its length when opened
+    uint64_t len = 0;      // its length when opened
+    struct timespec mtime = {};  // and its modification time
     input_file() = default;
     input_file(const input_file&) = delete;
     input_file& operator=(const input_file&) = delete;
@@ -51,6 +52,11 @@ struct input_file {
     // The same, reporting a failure with a "close" system-error line: 0 or -EIO.
     int release();
 };
+
+// 0 when the file `f` still has the length and modification time it had when opened, -EIO
+// when it has changed (or cannot be examined): its data may have been read twice, by a copy
+// and by a CRC beside it, and the two may not have seen the same bytes.
+int input_unchanged(const input_file& f);
 
 // Whether the opening helpers below report their failures on the error stream, or leave that
 // to a caller who will try again the reporting way.
@@ -103,6 +109,12 @@ int crc_of_file(imglib::crc_kind kind, int fd, off_t offset, uint64_t len, uint3
 // where the file systems allow it. Returns 0 or a negative error number; `read_failed` tells
 // whether reading (the input ended early, say) or writing failed.
 int copy_data(int in, off_t offset, int out, uint64_t len, bool& read_failed);
+
+// Copies the `len` bytes of the input `in` to the current position of `out` as copy_data does
+// and leaves their image CRC in `crc`: where the data stays inside the kernel the CRC comes
+// from a second read of the input on another thread meanwhile, otherwise from the one read
+// that carries the data. Returns 0 or a negative error number; `read_failed` as copy_data's.
+int copy_with_crc(int in, uint64_t len, int out, uint32_t& crc, bool& read_failed);
 
 // Prints "read fail: " or "write fail: " with the text of the error number `err` (negative).
 void report_io(int err, bool read_failed);

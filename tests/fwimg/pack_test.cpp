@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -222,6 +224,115 @@ TEST_F(Checks, BootLoaderImage)
     EXPECT_EQ(1, check_file_crc32_uboot(write("bad", bad).c_str()));
     EXPECT_EQ(1, check_file_crc32_uboot(write("own", image("kernel", legacy, false)).c_str()));
     EXPECT_EQ(-EIO, check_file_crc32_uboot((dir + "/missing").c_str()));
+}
+
+// The image CRC by its definition, one bit at a time: register from 0, no final complement.
+uint32_t image_crc_by_bits(const std::vector<uint8_t>& data)
+{
+    uint32_t reg = 0;
+    for (uint8_t b : data) {
+        reg ^= b;
+        for (int i = 0; i < 8; ++i)
+            reg = (reg >> 1) ^ (0xEDB88320u & (0u - (reg & 1u)));
+    }
+    return reg;
+}
+
+// The data part of an image is copied in behind its header, inside the kernel or (where the
+// output refuses that: a file opened for appending) read and written, and its CRC taken on the
+// way or from a second read; an input that ends before its length is a read failure either way.
+TEST_F(Checks, CopyBehindTheHeaderWithItsCrc)
+{
+    struct row {
+        std::size_t size;     // bytes in the input
+        std::size_t claimed;  // bytes to copy
+        bool append;          // the output refuses the kernel's copy
+    };
+    const std::size_t step = 16u << 20;  // one copy_file_range call
+    const row rows[] = {
+        {0, 0, false},           {1, 1, false},
+        {PIECE - 1, PIECE - 1, false}, {PIECE + 1, PIECE + 1, false},
+        {step + 3, step + 3, false},   {0, 0, true},
+        {PIECE + 1, PIECE + 1, true},  {5, 6, false},
+        {PIECE + 1, PIECE + 2, false}, {1, 2 * PIECE, false},
+        {PIECE + 1, PIECE + 2, true},  {0, 1, true},
+    };
+    std::vector<uint8_t> all(step + 3);
+    uint32_t seed = 12345;
+    for (uint8_t& b : all) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(seed >> 24);
+    }
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "size " << r.size << " claimed " << r.claimed
+                                        << (r.append ? " append" : ""));
+        const std::vector<uint8_t> data(all.begin(), all.begin() + static_cast<long>(r.size));
+        const std::string in_path = write("in", data);
+        const std::vector<uint8_t> header(64, 0xAA);
+        for (int with_crc = 0; with_crc < 2; ++with_crc) {
+            const std::string out_path = write("out", header);
+            int in = open(in_path.c_str(), O_RDONLY);
+            int out = open(out_path.c_str(), O_WRONLY | (r.append ? O_APPEND : 0));
+            ASSERT_GE(in, 0);
+            ASSERT_GE(out, 0);
+            ASSERT_EQ(64, lseek(out, 64, SEEK_SET));
+            bool read_failed = false;
+            uint32_t crc = 1;
+            int ret = with_crc ? copy_with_crc(in, r.claimed, out, crc, read_failed)
+                               : copy_data(in, 0, out, r.claimed, read_failed);
+            close(in);
+            close(out);
+            const bool whole = r.claimed == r.size;
+            EXPECT_EQ(whole ? 0 : -EIO, ret);
+            EXPECT_EQ(!whole, read_failed);
+            if (with_crc && whole) {
+                EXPECT_EQ(image_crc_by_bits(data), crc);
+            }
+            FILE* f = fopen(out_path.c_str(), "rb");
+            ASSERT_NE(nullptr, f);
+            std::vector<uint8_t> got(64 + r.size + 1);
+            got.resize(fread(got.data(), 1, got.size(), f));
+            fclose(f);
+            if (whole) {
+                std::vector<uint8_t> expected(header);
+                expected.insert(expected.end(), data.begin(), data.end());
+                EXPECT_TRUE(expected == got) << "output of " << got.size() << " bytes";
+            }
+        }
+    }
+}
+
+// A copy and a CRC beside it read the input twice: an input that has changed meanwhile (its
+// length or its modification time) fails the run.
+TEST_F(Checks, InputChangedWhileRead)
+{
+    enum class change { none, shorter, longer, rewritten, touched };
+    for (change c : {change::none, change::shorter, change::longer, change::rewritten,
+                     change::touched}) {
+        SCOPED_TRACE(static_cast<int>(c));
+        const std::string path = write("input", {1, 2, 3, 4});
+        struct timespec old_times[2] = {{1000, 0}, {1000, 0}};
+        ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), old_times, 0));
+        input_file f;
+        struct stat st;
+        ASSERT_EQ(0, open_regular(path.c_str(), f, st, -ENOENT));
+        EXPECT_EQ(0, input_unchanged(f));
+        int w = open(path.c_str(), O_WRONLY);
+        ASSERT_GE(w, 0);
+        const uint8_t b = 9;
+        struct timespec new_times[2] = {{1000, 0}, {1000, 1}};
+        int done = 0;
+        switch (c) {
+        case change::none: break;
+        case change::shorter: done = ftruncate(w, 3) == 0; break;
+        case change::longer: done = pwrite(w, &b, 1, 4) == 1; break;
+        case change::rewritten: done = pwrite(w, &b, 1, 0) == 1; break;
+        case change::touched: done = futimens(w, new_times) == 0; break;
+        }
+        EXPECT_EQ(c != change::none, done != 0);
+        close(w);
+        EXPECT_EQ(c == change::none ? 0 : -EIO, input_unchanged(f));
+    }
 }
 
 }  // namespace

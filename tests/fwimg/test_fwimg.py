@@ -236,7 +236,9 @@ class Decapsulate(Base):
         self.assertEqual((1, EINVAL, b""), (p.returncode, p.stdout, p.stderr))
         self.assertEqual(b"earlier", read(name))
         # Neither a later option's print nor its failure comes before the failed check.
-        for later in (["-h"], ["-o", "x" * 2000], ["-g", "zz"], ["-f", self.input, "-e"]):
+        for later in (["-h"], ["-o", "x" * 2000], ["-g", "zz"], ["-f", self.input, "-e"],
+                      ["-c", "TOOLONGX"], ["--company=ACME", "-v", "9.9"], ["-m", "AP1", "-c"],
+                      ["--modulename", "ab", "--output"], ["-e"], ["-i", "x"], ["-nname", "-x"]):
             with self.subTest(later=later):
                 p = self.fwimg(STD, "-d", img, "-o", self.out, *later)
                 self.assertEqual((1, EINVAL, b""), (p.returncode, p.stdout, p.stderr))
@@ -245,8 +247,12 @@ class Decapsulate(Base):
         p = self.fwimg(STD, "-d", os.path.join(self.dir, "none.img"), "-o", self.out)
         self.assertEqual((1, EINVAL, b"open: No such file or directory\n"),
                          (p.returncode, p.stdout, p.stderr))
-        # A good image, then an option that fails.
+        # A good image, then options that set values only: taken apart.
         write(img, good)
+        p = self.fwimg(STD, "-d", img, "-o", self.out, "--company=OTHER", "-v", "9.9")
+        self.assertEqual((0, b""), (p.returncode, p.stderr))
+        self.assertEqual(read(self.input), read(name))
+        # A good image, then an option that fails.
         p = self.fwimg(STD, "-d", img, "-o", "x" * 2000)
         self.assertEqual((1, b"strerror:File name too long\n"), (p.returncode, p.stdout))
 
