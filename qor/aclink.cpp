@@ -137,6 +137,8 @@ ssize_t ac_recv_u32(int sock, uint32_t *out) {
 
 // ---- reply reader -------------------------------------------------------------------------
 
+const uint8_t reply_reader::zero_run[reply_reader::MAX_RUN] = {};
+
 reply_reader::reply_reader(int sock) : src_(&own_), own_(sock) {
     if (ac_source_layer) src_ = ac_source_layer(sock);
 }
@@ -204,16 +206,26 @@ void reply_reader::skip(size_t n) {
 }
 
 void reply_reader::text(std::string &out, const char *oom_msg) {
-    out.clear();
-    uint16_t len = u16();
-    if (len == 0) return;
+    const uint8_t *p = take(2);
+    size_t len = p ? get_be16(p) : 0;
+    if (len == 0) {
+        out.clear();
+        return;
+    }
     try {
-        out.reserve(len);
+        if (held() >= len) {  // the usual case: copied straight from what is held
+            out.assign(reinterpret_cast<const char *>(pos_), len);
+            pos_ += len;
+            return;
+        }
+        out.clear();
+        out.reserve(len);  // room first, then the bytes
     } catch (const std::bad_alloc &) {
+        out.clear();
         out_of_memory(oom_msg);
         return;
     }
-    if (const uint8_t *p = take(len)) out.assign(reinterpret_cast<const char *>(p), len);
+    if (const uint8_t *q = take(len)) out.assign(reinterpret_cast<const char *>(q), len);
 }
 
 // ---- request discipline -------------------------------------------------------------------

@@ -126,28 +126,28 @@ public:
     // Bytes delivered and not read yet: what a count may reserve room for.
     size_t held() const { return static_cast<size_t>(end_ - pos_); }
 
-    uint8_t u8() {
+    [[gnu::always_inline]] uint8_t u8() {
         if (pos_ < end_) return *pos_++;
         const uint8_t *p = need(1);
         return p ? *p : 0;
     }
-    uint16_t u16() {
+    [[gnu::always_inline]] uint16_t u16() {
         const uint8_t *p = take(2);
         return p ? get_be16(p) : 0;
     }
-    uint32_t u32() {
+    [[gnu::always_inline]] uint32_t u32() {
         const uint8_t *p = take(4);
         return p ? get_be32(p) : 0;
     }
-    int32_t s32() { return static_cast<int32_t>(u32()); }
-    int16_t s16() { return static_cast<int16_t>(u16()); }
+    [[gnu::always_inline]] int32_t s32() { return static_cast<int32_t>(u32()); }
+    [[gnu::always_inline]] int16_t s16() { return static_cast<int16_t>(u16()); }
     // An IPv4 address, kept in network byte order.
-    uint32_t addr() {
+    [[gnu::always_inline]] uint32_t addr() {
         uint32_t v = 0;
         if (const uint8_t *p = take(4)) memcpy(&v, p, 4);
         return v;
     }
-    void mac(mac_addr &m) {
+    [[gnu::always_inline]] void mac(mac_addr &m) {
         if (const uint8_t *p = take(6))
             memcpy(m.data(), p, 6);
         else
@@ -158,16 +158,57 @@ public:
     // Steps over n bytes.
     void skip(size_t n);
     // A presence byte: whether the part it announces follows.
-    bool flag() { return u8() != 0; }
+    [[gnu::always_inline]] bool flag() { return u8() != 0; }
     // A counted text (u16 length, then the bytes) into `out`; length 0 leaves it empty.
     // Room for the text is taken before its bytes are read (`oom_msg` if it cannot be).
     void text(std::string &out, const char *oom_msg = "ERROR: Out of memory\n");
     // Steps over a counted text.
     void skip_text() { skip(u16()); }
 
+    // A run of fixed-size fields taken from the reader at once and decoded in wire order
+    // straight from the bytes held (all zeros once reading has failed).
+    class run {
+    public:
+        explicit run(const uint8_t *p) : p_(p) {}
+        uint8_t u8() { return *p_++; }
+        uint16_t u16() {
+            uint16_t v = get_be16(p_);
+            p_ += 2;
+            return v;
+        }
+        uint32_t u32() {
+            uint32_t v = get_be32(p_);
+            p_ += 4;
+            return v;
+        }
+        int32_t s32() { return static_cast<int32_t>(u32()); }
+        int16_t s16() { return static_cast<int16_t>(u16()); }
+        uint32_t addr() {  // network byte order
+            uint32_t v;
+            memcpy(&v, p_, 4);
+            p_ += 4;
+            return v;
+        }
+        void mac(mac_addr &m) { bytes(m.data(), m.size()); }
+        void bytes(void *buf, size_t n) {
+            memcpy(buf, p_, n);
+            p_ += n;
+        }
+        bool flag() { return u8() != 0; }
+
+    private:
+        const uint8_t *p_;
+    };
+    static constexpr size_t MAX_RUN = 128;
+    // The next n (at most MAX_RUN) bytes as a run of fields.
+    [[gnu::always_inline]] run fixed(size_t n) {
+        const uint8_t *p = take(n);
+        return run(p ? p : zero_run);
+    }
+
     // The next n (at most CAPACITY) bytes, consumed: read from the source as far as
     // needed. Null once reading has failed.
-    const uint8_t *take(size_t n) {
+    [[gnu::always_inline]] const uint8_t *take(size_t n) {
         if (static_cast<size_t>(end_ - pos_) >= n) {
             const uint8_t *p = pos_;
             pos_ += n;
@@ -181,6 +222,8 @@ private:
     // source fills the rest.
     const uint8_t *need(size_t n);
     void fail();
+
+    static const uint8_t zero_run[MAX_RUN];
 
     byte_source *src_;
     socket_source own_{-1};

@@ -44,6 +44,8 @@ public:
     void bytes(void *, size_t n) { r_.skip(n); }
     void text(std::string &, const char * = nullptr) { r_.skip_text(); }
     bool flag() { return r_.flag(); }
+    // Runs are decoded (into scratch elements): they may hold counts.
+    reply_reader::run fixed(size_t n) { return r_.fixed(n); }
 
 private:
     reply_reader &r_;
@@ -131,10 +133,11 @@ void filter_hostname(std::string &name) {
 
 template <class R>
 void read_sta(R &r, sta_info &s) {
-    r.mac(s.mac);
-    s.tx = r.u32();
-    s.rx = r.u32();
-    s.rssi = r.s32();
+    reply_reader::run f = r.fixed(18);
+    f.mac(s.mac);
+    s.tx = f.u32();
+    s.rx = f.u32();
+    s.rssi = f.s32();
     r.text(s.os);
     r.text(s.hostname);
     filter_hostname(s.hostname);
@@ -143,61 +146,67 @@ void read_sta(R &r, sta_info &s) {
 
 template <class R>
 void read_wlan(R &r, wlan_info &w) {
-    r.mac(w.bssid);
-    r.bytes(w.cfg_cap.data(), w.cfg_cap.size());
-    w.tx_pkt = r.u32();
-    w.tx_bytes = r.u32();
-    w.rx_pkt = r.u32();
-    w.rx_bytes = r.u32();
-    if (!r.flag()) return;
+    reply_reader::run f = r.fixed(44);
+    f.mac(w.bssid);
+    f.bytes(w.cfg_cap.data(), w.cfg_cap.size());
+    w.tx_pkt = f.u32();
+    w.tx_bytes = f.u32();
+    w.rx_pkt = f.u32();
+    w.rx_bytes = f.u32();
+    if (!f.flag()) return;
     uint32_t stations = r.u32();
     read_list(r, w.sta, stations, read_sta<R>, STA_WIRE_MIN);
 }
 
 template <class R>
 void read_radio(R &r, radio_info &ra) {
-    r.mac(ra.mac);
-    ra.type = r.u32();
-    ra.max_tx_power = r.u32();
-    r.bytes(ra.cfg_cap.data(), ra.cfg_cap.size());
-    ra.channel = r.s32();
-    ra.tx_power = r.u32();
-    ra.tx_power_percent = r.u32();
-    ra.role = r.s32();
-    r.mac(ra.bssid);
-    uint32_t wlans = r.u32();
+    reply_reader::run f = r.fixed(61);
+    f.mac(ra.mac);
+    ra.type = f.u32();
+    ra.max_tx_power = f.u32();
+    f.bytes(ra.cfg_cap.data(), ra.cfg_cap.size());
+    ra.channel = f.s32();
+    ra.tx_power = f.u32();
+    ra.tx_power_percent = f.u32();
+    ra.role = f.s32();
+    f.mac(ra.bssid);
+    uint32_t wlans = f.u32();
     read_list(r, ra.wlan, wlans, read_wlan<R>, WLAN_WIRE_MIN);
 }
 
 template <class R>
 void read_hw_port(R &r, hw_port &p) {
-    p.port = r.u32();
-    p.port_type = r.u32();
+    reply_reader::run f = r.fixed(8);
+    p.port = f.u32();
+    p.port_type = f.u32();
 }
 
 template <class R>
 void read_sw_port(R &r, sw_port_status &p) {
-    p.port = r.u32();
-    p.enable = r.u32();
-    p.speed = r.u32();
-    p.link_status = r.u32();
-    p.flow_control = r.u32();
-    p.duplex = r.u32();
-    p.auto_neg = r.u32();
+    reply_reader::run f = r.fixed(28);
+    p.port = f.u32();
+    p.enable = f.u32();
+    p.speed = f.u32();
+    p.link_status = f.u32();
+    p.flow_control = f.u32();
+    p.duplex = f.u32();
+    p.auto_neg = f.u32();
 }
 
 template <class R>
 void read_trunk(R &r, trunk_info &t) {
-    t.id = r.u32();
-    t.mode = r.u32();
+    reply_reader::run f = r.fixed(8);
+    t.id = f.u32();
+    t.mode = f.u32();
     r.text(t.active_port);
     r.text(t.port);
 }
 
 template <class R>
 void read_lldp(R &r, lldp_dev &d) {
-    r.mac(d.mac);
-    d.localPort = r.u32();
+    reply_reader::run f = r.fixed(10);
+    f.mac(d.mac);
+    d.localPort = f.u32();
     r.text(d.remotePort);
     r.text(d.name);
     r.text(d.model);
@@ -205,35 +214,38 @@ void read_lldp(R &r, lldp_dev &d) {
 
 template <class R>
 void read_poe_port(R &r, poe_port_status &p) {
-    p.port = r.u32();
-    p.enable = r.u32();
-    p.poe_class = r.u32();
-    p.priority = r.u32();
-    p.power_limit_type = r.u32();
-    p.user_power_limit = r.u32();
-    p.status = r.u32();
-    p.output_voltage = r.u32();
-    p.output_current = r.u32();
-    p.output_power = r.u32();
-    p.temperature = r.u32();
+    reply_reader::run f = r.fixed(44);
+    p.port = f.u32();
+    p.enable = f.u32();
+    p.poe_class = f.u32();
+    p.priority = f.u32();
+    p.power_limit_type = f.u32();
+    p.user_power_limit = f.u32();
+    p.status = f.u32();
+    p.output_voltage = f.u32();
+    p.output_current = f.u32();
+    p.output_power = f.u32();
+    p.temperature = f.u32();
 }
 
 template <class R>
 void read_topo_link(R &r, topo_link &l) {
-    l.local_port = r.u32();
-    r.mac(l.mac);
+    reply_reader::run f = r.fixed(10);
+    l.local_port = f.u32();
+    f.mac(l.mac);
     r.text(l.remote_port);
 }
 
 template <class R>
 void read_topo_dev(R &r, topo_dev &d) {
-    d.type = r.u32();
-    d.system_time = r.u32();
-    d.update_time = r.u32();
-    d.link_info_last_time = r.u32();
-    d.no_link_info_first_time = r.u32();
-    r.mac(d.mac);
-    d.ip = r.addr();
+    reply_reader::run f = r.fixed(30);
+    d.type = f.u32();
+    d.system_time = f.u32();
+    d.update_time = f.u32();
+    d.link_info_last_time = f.u32();
+    d.no_link_info_first_time = f.u32();
+    f.mac(d.mac);
+    d.ip = f.addr();
     r.text(d.name);
     r.text(d.description);
     d.link_count = r.s32();
@@ -246,38 +258,42 @@ void read_topo_dev(R &r, topo_dev &d) {
     }
 }
 
-template <class R>
-void read_common(R &r, wtp_info &w) {
-    w.wtp_type = r.u8();
-    r.mac(w.mac);
-    w.ip = r.addr();
-    w.port = r.u16();
+// The common part of every record (fields 1 to 30).
+void read_common(reply_reader &r, wtp_info &w) {
+    reply_reader::run f = r.fixed(13);
+    w.wtp_type = f.u8();
+    f.mac(w.mac);
+    w.ip = f.addr();
+    w.port = f.u16();
     r.text(w.model);
     r.text(w.sn);
-    w.managed = r.u8();
-    w.unavaiable_fw = r.u8();
-    w.upg_img = r.u8();
+    f = r.fixed(3);
+    w.managed = f.u8();
+    w.unavaiable_fw = f.u8();
+    w.upg_img = f.u8();
     r.text(w.new_fw_img);
     r.text(w.new_fw_ver);
-    w.upg_state = r.u8();
-    w.unavaiable_addr = r.u8();
-    w.state = r.u8();
-    w.sub_state = r.u8();
-    w.progress = r.u8();
+    f = r.fixed(5);
+    w.upg_state = f.u8();
+    w.unavaiable_addr = f.u8();
+    w.state = f.u8();
+    w.sub_state = f.u8();
+    w.progress = f.u8();
     r.text(w.sw_ver);
     r.text(w.cw_ver);
     r.text(w.name);
-    w.uptime = r.u32();
-    w.join_time = r.u32();
-    w.last_time = r.u32();
-    w.change_time = r.u32();
-    w.cur_cfg.ip = r.addr();
-    w.cur_cfg.mask = r.addr();
-    w.cur_cfg.gateway = r.addr();
-    w.cur_cfg.dns1 = r.addr();
-    w.cur_cfg.dns2 = r.addr();
-    w.mem.total = r.u32();
-    w.mem.used = r.u32();
+    f = r.fixed(44);
+    w.uptime = f.u32();
+    w.join_time = f.u32();
+    w.last_time = f.u32();
+    w.change_time = f.u32();
+    w.cur_cfg.ip = f.addr();
+    w.cur_cfg.mask = f.addr();
+    w.cur_cfg.gateway = f.addr();
+    w.cur_cfg.dns1 = f.addr();
+    w.cur_cfg.dns2 = f.addr();
+    w.mem.total = f.u32();
+    w.mem.used = f.u32();
 }
 
 // The access point's detail part, after its capability bytes.
@@ -292,17 +308,18 @@ void read_ap_detail(R &r, wtp_info &w) {
 template <class R>
 void read_switch_detail(R &r, wtp_info &w) {
     if (!r.flag()) return;
-    w.sw_max_port = r.u32();
-    w.sw_max_trunk = r.u32();
-    w.sw_max_vlan_num = r.u32();
-    w.sw_max_managed_ap = r.u32();
-    w.sw_max_mirror_num = r.u32();
-    w.sw_max_multicast_num = r.u32();
-    w.sw_max_power_budget = r.u32();
-    w.sw_min_power_budget = r.u32();
-    w.sw_max_static_mac_num = r.u32();
-    w.sw_max_trunk_member = r.u32();
-    w.sw_dev_suport_type = r.u32();
+    reply_reader::run f = r.fixed(44);
+    w.sw_max_port = f.u32();
+    w.sw_max_trunk = f.u32();
+    w.sw_max_vlan_num = f.u32();
+    w.sw_max_managed_ap = f.u32();
+    w.sw_max_mirror_num = f.u32();
+    w.sw_max_multicast_num = f.u32();
+    w.sw_max_power_budget = f.u32();
+    w.sw_min_power_budget = f.u32();
+    w.sw_max_static_mac_num = f.u32();
+    w.sw_max_trunk_member = f.u32();
+    w.sw_dev_suport_type = f.u32();
     read_list(r, w.switch_hw_port, w.sw_max_port, read_hw_port<R>, HW_PORT_WIRE_MIN);
     uint8_t ports = r.u8();
     read_list(r, w.switch_port, ports, read_sw_port<R>, SW_PORT_WIRE_MIN);
@@ -310,8 +327,9 @@ void read_switch_detail(R &r, wtp_info &w) {
     read_list(r, w.trunk_port, trunks, read_trunk<R>, TRUNK_WIRE_MIN);
     uint16_t neighbours = r.u8();
     read_list(r, w.lldp_dev_list, neighbours, read_lldp<R>, LLDP_WIRE_MIN);
-    w.power_budget = r.u32();
-    w.allocated_power = r.u32();
+    f = r.fixed(8);
+    w.power_budget = f.u32();
+    w.allocated_power = f.u32();
     uint8_t poe_ports = r.u8();
     read_list(r, w.poe_port, poe_ports, read_poe_port<R>, POE_PORT_WIRE_MIN);
     uint16_t devices = r.u16();
@@ -325,203 +343,226 @@ void read_switch_detail(R &r, wtp_info &w) {
 // type after the second RADIUS server.
 template <class R>
 void read_portal(R &r, portal_cfg &p, bool with_network_type) {
-    p.enable = r.u32();
-    p.login_type = r.u32();
-    p.radius_server = r.addr();
+    reply_reader::run f = r.fixed(12);
+    p.enable = f.u32();
+    p.login_type = f.u32();
+    p.radius_server = f.addr();
     r.text(p.userurl);
     p.walled_garden_enable = r.u32();
     r.text(p.walled_garden_pages);
     p.radius_port = r.u16();
     r.text(p.radius_secret);
-    p.session_timeout = r.u32();
-    p.session_timeout_enable = r.u32();
-    p.idle_timeout = r.u32();
-    p.idle_timeout_enable = r.u32();
-    p.accounting_enable = r.u32();
-    p.accounting_time = r.u32();
-    p.auth_type = r.u32();
+    f = r.fixed(28);
+    p.session_timeout = f.u32();
+    p.session_timeout_enable = f.u32();
+    p.idle_timeout = f.u32();
+    p.idle_timeout_enable = f.u32();
+    p.accounting_enable = f.u32();
+    p.accounting_time = f.u32();
+    p.auth_type = f.u32();
     r.text(p.external_server);
     r.text(p.external_secret);
-    p.account_server = r.addr();
-    p.accounting_port = r.u16();
+    f = r.fixed(6);
+    p.account_server = f.addr();
+    p.accounting_port = f.u16();
     r.text(p.accounting_secret);
     r.text(p.uamformat);
     r.text(p.local_auth);
-    p.port = r.u16();
-    p.https_enable = r.u32();
+    f = r.fixed(6);
+    p.port = f.u16();
+    p.https_enable = f.u32();
     r.text(p.radius_secret2);
-    p.radius_server2 = r.addr();
-    if (with_network_type) p.network_type = r.u32();
+    f = r.fixed(with_network_type ? 8 : 4);
+    p.radius_server2 = f.addr();
+    if (with_network_type) p.network_type = f.u32();
 }
 
-template <class R>
-void read_bandsteering(R &r, bandsteering_cfg &b) {
-    b.mode = r.s32();
-    b.percent_en = r.s32();
-    b.rssi_en = r.s32();
-    b.rssi = r.s32();
-    b.percent = r.s32();
+void read_bandsteering(reply_reader::run &f, bandsteering_cfg &b) {
+    b.mode = f.s32();
+    b.percent_en = f.s32();
+    b.rssi_en = f.s32();
+    b.rssi = f.s32();
+    b.percent = f.s32();
 }
 
 template <class R>
 void read_wlan_cfg(R &r, wlan_cfg &w) {
     w.enable = r.u32();
     r.text(w.ssid);
-    w.supr_ssid = r.u32();
-    w.sta_sep = r.u32();
-    w.isolation = r.u32();
-    w.layer2Isolation = r.u32();
-    uint32_t white_list = r.u32();
+    reply_reader::run f = r.fixed(20);
+    w.supr_ssid = f.u32();
+    w.sta_sep = f.u32();
+    w.isolation = f.u32();
+    w.layer2Isolation = f.u32();
+    uint32_t white_list = f.u32();
     read_macs(r, w.l2macWlist, white_list);
-    w.vlan = r.u32();
-    w.downloadlimit = r.s32();
-    w.uploadlimit = r.s32();
-    w.downperuser_en = r.s32();
-    w.uploadperuser_en = r.s32();
-    w.downloadMode = r.s32();
-    w.uploadMode = r.s32();
-    w.roaming.enable = r.u32();
-    w.roaming.adv_search = r.u32();
-    w.acl.mode = r.u32();
-    uint32_t acl_macs = r.u32();
+    f = r.fixed(44);
+    w.vlan = f.u32();
+    w.downloadlimit = f.s32();
+    w.uploadlimit = f.s32();
+    w.downperuser_en = f.s32();
+    w.uploadperuser_en = f.s32();
+    w.downloadMode = f.s32();
+    w.uploadMode = f.s32();
+    w.roaming.enable = f.u32();
+    w.roaming.adv_search = f.u32();
+    w.acl.mode = f.u32();
+    uint32_t acl_macs = f.u32();
     read_macs(r, w.acl.mac, acl_macs);
-    w.sec_mode = r.u32();
-    w.wep.auth_type = r.u32();
-    w.wep.in_type = r.u32();
-    w.wep.key_len = r.u32();
-    w.wep.def_key = r.u32();
+    f = r.fixed(20);
+    w.sec_mode = f.u32();
+    w.wep.auth_type = f.u32();
+    w.wep.in_type = f.u32();
+    w.wep.key_len = f.u32();
+    w.wep.def_key = f.u32();
     for (std::string &key : w.wep.key) r.text(key);
-    w.wpa.enc_mode = r.u32();
-    w.wpa.suiteb_en = r.u32();
+    f = r.fixed(8);
+    w.wpa.enc_mode = f.u32();
+    w.wpa.suiteb_en = f.u32();
     r.text(w.wpa.passphrase);
-    w.wpa.group_key_int = r.u32();
-    w.radius.addr = r.addr();
-    w.radius.port = r.u16();
+    f = r.fixed(10);
+    w.wpa.group_key_int = f.u32();
+    w.radius.addr = f.addr();
+    w.radius.port = f.u16();
     r.text(w.radius.secret);
-    w.acc.enable = r.u32();
-    w.acc.addr = r.addr();
-    w.acc.port = r.u16();
+    f = r.fixed(10);
+    w.acc.enable = f.u32();
+    w.acc.addr = f.addr();
+    w.acc.port = f.u16();
     r.text(w.acc.secret);
-    w.acc.interval = r.u32();
-    w.nas.id_enable = r.u32();
+    f = r.fixed(8);
+    w.acc.interval = f.u32();
+    w.nas.id_enable = f.u32();
     r.text(w.nas.id);
-    w.nas.port_enable = r.u32();
-    w.nas.port = r.u16();
-    w.nas.ip_enable = r.u32();
-    w.nas.ip = r.addr();
-    w.wpa.pmf_enable = r.u32();
+    f = r.fixed(18);
+    w.nas.port_enable = f.u32();
+    w.nas.port = f.u16();
+    w.nas.ip_enable = f.u32();
+    w.nas.ip = f.addr();
+    w.wpa.pmf_enable = f.u32();
     read_portal(r, w.portal, true);
     r.text(w.hotspot20);
-    read_bandsteering(r, w.bandsteering);
+    f = r.fixed(20);
+    read_bandsteering(f, w.bandsteering);
 }
 
 template <class R>
 void read_radio_cfg(R &r, radio_cfg &c) {
-    c.country = r.u32();
-    c.op_mode = r.u32();
-    c.wl_mode = r.u32();
-    c.channel.ht = r.u32();
-    c.channel.ext = r.u32();
-    c.channel.val = r.u32();
-    c.tx_power = r.u32();
-    c.obey_regulatory_power = r.u32();
-    c.data_rate = r.s32();
-    c.bit_rate = r.u32();
-    c.ax_enable = r.u32();
-    c.rts_cts_threshold = r.u32();
-    c.distance = r.u32();
-    c.aggregation.enable = r.u32();
-    c.aggregation.frames = r.u32();
-    c.aggregation.maxbytes = r.u32();
-    c.limited_clients.enable = r.u32();
-    c.limited_clients.count = r.u32();
+    reply_reader::run f = r.fixed(72);
+    c.country = f.u32();
+    c.op_mode = f.u32();
+    c.wl_mode = f.u32();
+    c.channel.ht = f.u32();
+    c.channel.ext = f.u32();
+    c.channel.val = f.u32();
+    c.tx_power = f.u32();
+    c.obey_regulatory_power = f.u32();
+    c.data_rate = f.s32();
+    c.bit_rate = f.u32();
+    c.ax_enable = f.u32();
+    c.rts_cts_threshold = f.u32();
+    c.distance = f.u32();
+    c.aggregation.enable = f.u32();
+    c.aggregation.frames = f.u32();
+    c.aggregation.maxbytes = f.u32();
+    c.limited_clients.enable = f.u32();
+    c.limited_clients.count = f.u32();
     read_portal(r, c.portal, false);
     c.mesh.enable = r.s32();
     r.text(c.mesh.id);
     r.text(c.mesh.wpa_key);
-    c.mesh.link_robust_threshold = r.s16();
-    c.fasthandover.status = r.s32();
-    c.fasthandover.rssi = r.s32();
-    uint32_t wlans = r.u32();
+    f = r.fixed(14);
+    c.mesh.link_robust_threshold = f.s16();
+    c.fasthandover.status = f.s32();
+    c.fasthandover.rssi = f.s32();
+    uint32_t wlans = f.u32();
     read_list(r, c.wlan, wlans, read_wlan_cfg<R>, WLAN_CFG_WIRE_MIN);
 }
 
 template <class R>
 void read_lan_port(R &r, lan_port_cfg &p) {
-    p.en = r.s32();
-    p.vid = r.s32();
-    p.vlan_mode = r.s32();
+    reply_reader::run f = r.fixed(12);
+    p.en = f.s32();
+    p.vid = f.s32();
+    p.vlan_mode = f.s32();
 }
 
 template <class R>
 void read_ap_cfg(R &r, wtp_cfg &c) {
-    r.bytes(c.password_md5.data(), c.password_md5.size());
-    c.bandsteer = r.s32();
-    read_bandsteering(r, c.bandsteering);
-    c.fasthandover.status = r.s32();
-    c.fasthandover.rssi = r.s32();
-    c.guest_network.addr = r.addr();
-    c.guest_network.mask = r.addr();
-    c.guest_network.start = r.addr();
-    c.guest_network.end = r.addr();
-    c.guest_network.wins = r.addr();
-    c.led.power = r.s32();
-    c.led.lan = r.s32();
-    c.led.wlan0 = r.s32();
-    c.led.wlan1 = r.s32();
-    c.led.wlan2 = r.s32();
-    c.led.mesh = r.s32();
-    c.manage_vlan_id = r.s32();
-    c.log_remote_en = r.s32();
-    c.log_traffic_en = r.s32();
+    reply_reader::run f = r.fixed(104);
+    f.bytes(c.password_md5.data(), c.password_md5.size());
+    c.bandsteer = f.s32();
+    read_bandsteering(f, c.bandsteering);
+    c.fasthandover.status = f.s32();
+    c.fasthandover.rssi = f.s32();
+    c.guest_network.addr = f.addr();
+    c.guest_network.mask = f.addr();
+    c.guest_network.start = f.addr();
+    c.guest_network.end = f.addr();
+    c.guest_network.wins = f.addr();
+    c.led.power = f.s32();
+    c.led.lan = f.s32();
+    c.led.wlan0 = f.s32();
+    c.led.wlan1 = f.s32();
+    c.led.wlan2 = f.s32();
+    c.led.mesh = f.s32();
+    c.manage_vlan_id = f.s32();
+    c.log_remote_en = f.s32();
+    c.log_traffic_en = f.s32();
     r.text(c.log_remote_conf);
     c.lan_port_count = r.s32();
     if (c.lan_port_count > 0)
-        read_list(r, c.lan_port, static_cast<uint64_t>(c.lan_port_count), read_lan_port<R>, LAN_PORT_WIRE_MIN);
-    c.mesh_enable_total = r.s32();
-    uint32_t radios = r.u32();
+        read_list(r, c.lan_port, static_cast<uint64_t>(c.lan_port_count), read_lan_port<R>,
+                  LAN_PORT_WIRE_MIN);
+    f = r.fixed(8);
+    c.mesh_enable_total = f.s32();
+    uint32_t radios = f.u32();
     read_list(r, c.radio, radios, read_radio_cfg<R>, RADIO_CFG_WIRE_MIN);
 }
 
 template <class R>
 void read_sw_port_cfg(R &r, sw_port_cfg &p) {
-    p.mode = r.u32();
-    p.flow_control = r.u32();
-    p.port = r.u32();
+    reply_reader::run f = r.fixed(12);
+    p.mode = f.u32();
+    p.flow_control = f.u32();
+    p.port = f.u32();
     r.text(p.descp);
 }
 
 template <class R>
 void read_poe_port_cfg(R &r, poe_port_cfg &p) {
-    p.port = r.u32();
-    p.enable = r.u32();
-    p.user_power_limit = r.u32();
-    p.power_limit_type = r.u32();
-    p.priority = r.u32();
+    reply_reader::run f = r.fixed(20);
+    p.port = f.u32();
+    p.enable = f.u32();
+    p.user_power_limit = f.u32();
+    p.power_limit_type = f.u32();
+    p.priority = f.u32();
 }
 
 template <class R>
 void read_pd_lifeguard(R &r, pd_lifeguard_cfg &p) {
-    p.port = r.u32();
-    p.enable = r.u32();
-    p.mode = r.u32();
-    p.action = r.u32();
-    p.specified_ip = r.addr();
-    p.ping_interval = r.u32();
-    p.ping_max_count = r.u32();
-    p.power_recovery_interval = r.u32();
-    p.reboot_max_retry_count = r.u32();
-    p.reboot_count = r.u32();
-    p.pd_bootup_time = r.u32();
+    reply_reader::run f = r.fixed(44);
+    p.port = f.u32();
+    p.enable = f.u32();
+    p.mode = f.u32();
+    p.action = f.u32();
+    p.specified_ip = f.addr();
+    p.ping_interval = f.u32();
+    p.ping_max_count = f.u32();
+    p.power_recovery_interval = f.u32();
+    p.reboot_max_retry_count = f.u32();
+    p.reboot_count = f.u32();
+    p.pd_bootup_time = f.u32();
     r.text(p.status);
 }
 
 template <class R>
 void read_pdl_status(R &r, pdl_status_info &p) {
-    p.port = r.u32();
-    p.state = r.u32();
-    p.mode = r.u32();
-    p.polling_method = r.u32();
+    reply_reader::run f = r.fixed(16);
+    p.port = f.u32();
+    p.state = f.u32();
+    p.mode = f.u32();
+    p.polling_method = f.u32();
     r.text(p.mac);
     p.management_ip = r.addr();
     r.text(p.action);
@@ -532,15 +573,20 @@ void read_switch_cfg(R &r, wtp_cfg &c) {
     r.text(c.sw_text);
     int32_t ports = r.s32();
     read_list(r, c.switch_port, signed_count(ports), read_sw_port_cfg<R>, SW_PORT_CFG_WIRE_MIN);
-    c.redundancyMode = r.s32();
-    int32_t manage_macs = r.s32();
+    reply_reader::run f = r.fixed(8);
+    c.redundancyMode = f.s32();
+    int32_t manage_macs = f.s32();
     read_macs(r, c.manage_mac_list, signed_count(manage_macs));
-    c.power_budget = r.u32();
-    int32_t poe_ports = r.s32();
-    read_list(r, c.poe_port, signed_count(poe_ports), read_poe_port_cfg<R>, POE_PORT_CFG_WIRE_MIN);
-    c.pdl_enable = r.u32();
-    int32_t lifeguards = r.s32();
-    read_list(r, c.pd_lifeguard, signed_count(lifeguards), read_pd_lifeguard<R>, PD_LIFEGUARD_WIRE_MIN);
+    f = r.fixed(8);
+    c.power_budget = f.u32();
+    int32_t poe_ports = f.s32();
+    read_list(r, c.poe_port, signed_count(poe_ports), read_poe_port_cfg<R>,
+              POE_PORT_CFG_WIRE_MIN);
+    f = r.fixed(8);
+    c.pdl_enable = f.u32();
+    int32_t lifeguards = f.s32();
+    read_list(r, c.pd_lifeguard, signed_count(lifeguards), read_pd_lifeguard<R>,
+              PD_LIFEGUARD_WIRE_MIN);
     int32_t statuses = r.s32();
     read_list(r, c.pdl_status, signed_count(statuses), read_pdl_status<R>, PDL_STATUS_WIRE_MIN);
 }
@@ -559,16 +605,18 @@ void read_ac_name(R &r, std::string &name) {
 
 template <class R>
 void read_cfg(R &r, wtp_cfg &c, uint8_t wtp_type) {
-    c.address = r.addr();
-    c.mask = r.addr();
-    c.gateway = r.addr();
-    c.dns1 = r.addr();
-    c.dns2 = r.addr();
+    reply_reader::run f = r.fixed(20);
+    c.address = f.addr();
+    c.mask = f.addr();
+    c.gateway = f.addr();
+    c.dns1 = f.addr();
+    c.dns2 = f.addr();
     r.text(c.name);
     r.text(c.location);
     r.text(c.admin);
-    c.timezone = r.s32();
-    int32_t ac_names = r.s32();
+    f = r.fixed(8);
+    c.timezone = f.s32();
+    int32_t ac_names = f.s32();
     read_list(r, c.ac_list, signed_count(ac_names), read_ac_name<R>, AC_NAME_LEN);
     if (wtp_type == WTP_TYPE_AP)
         read_ap_cfg(r, c);
@@ -606,8 +654,9 @@ void read_record(reply_reader &r, wtp_info &w, wtp_keep keep) {
         r.text(w.sku);
         r.bytes(w.cfg_cap.data(), w.cfg_cap.size());
     } else if (w.wtp_type == WTP_TYPE_SWITCH) {
-        r.bytes(w.cfg_cap.data(), w.cfg_cap.size());
-        w.flick_reboot_flag = r.u32();
+        reply_reader::run f = r.fixed(CFG_CAP_LEN + 4);
+        f.bytes(w.cfg_cap.data(), w.cfg_cap.size());
+        w.flick_reboot_flag = f.u32();
     }
     if (keep == wtp_keep::all) {
         read_record_rest(r, w);
