@@ -205,7 +205,7 @@ void reply_reader::skip(size_t n) {
     take(n);
 }
 
-void reply_reader::text(std::string &out, const char *oom_msg) {
+void reply_reader::present_text(std::string &out, const char *oom_msg) {
     const uint8_t *p = take(2);
     size_t len = p ? get_be16(p) : 0;
     if (len == 0) {

@@ -161,7 +161,15 @@ public:
     [[gnu::always_inline]] bool flag() { return u8() != 0; }
     // A counted text (u16 length, then the bytes) into `out`; length 0 leaves it empty.
     // Room for the text is taken before its bytes are read (`oom_msg` if it cannot be).
-    void text(std::string &out, const char *oom_msg = "ERROR: Out of memory\n");
+    [[gnu::always_inline]] void text(std::string &out,
+                                     const char *oom_msg = "ERROR: Out of memory\n") {
+        if (end_ - pos_ >= 2 && (pos_[0] | pos_[1]) == 0) {  // absent: many are
+            pos_ += 2;
+            out.clear();
+            return;
+        }
+        present_text(out, oom_msg);
+    }
     // Steps over a counted text.
     void skip_text() { skip(u16()); }
 
@@ -202,7 +210,12 @@ public:
     static constexpr size_t MAX_RUN = 128;
     // The next n (at most MAX_RUN) bytes as a run of fields.
     [[gnu::always_inline]] run fixed(size_t n) {
-        const uint8_t *p = take(n);
+        if (static_cast<size_t>(end_ - pos_) >= n) {
+            const uint8_t *p = pos_;
+            pos_ += n;
+            return run(p);
+        }
+        const uint8_t *p = need(n);
         return run(p ? p : zero_run);
     }
 
@@ -218,6 +231,8 @@ public:
     }
 
 private:
+    // text() past an absent one.
+    void present_text(std::string &out, const char *oom_msg);
     // take() when fewer than n bytes are held: what is held moves to the front, then the
     // source fills the rest.
     const uint8_t *need(size_t n);

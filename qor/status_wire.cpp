@@ -100,6 +100,7 @@ uint64_t signed_count(int32_t c) { return static_cast<uint32_t>(c); }
 
 // The fewest bytes an element of each sequence takes on the wire (every text empty, every
 // inner sequence empty).
+constexpr size_t RECORD_WIRE_MIN = 80;  // the common part and the presence byte
 constexpr size_t STA_WIRE_MIN = 26;
 constexpr size_t WLAN_WIRE_MIN = 44;
 constexpr size_t RADIO_WIRE_MIN = 61;
@@ -122,13 +123,9 @@ constexpr size_t PDL_STATUS_WIRE_MIN = 24;
 
 // Host names are shown only when they are printable ASCII throughout.
 void filter_hostname(std::string &name) {
-    for (size_t i = 0; i < name.size() && i <= 0xFFFF; ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        if (c < 0x20 || c > 0x7E) {
-            name.clear();
-            return;
-        }
-    }
+    bool printable = true;
+    for (char ch : name) printable &= static_cast<unsigned char>(ch - 0x20) <= 0x7E - 0x20;
+    if (!printable) name.clear();
 }
 
 template <class R>
@@ -683,7 +680,11 @@ int read_wtp_list(reply_reader &in, wtp_list &list, wtp_keep keep) {
         if (recv_u8(in, &marker)) break;
         if (marker != 0) return 0;
         try {
-            list.items.emplace_back();
+            std::vector<wtp_info> &items = list.items;
+            if (items.size() == items.capacity())
+                items.reserve(items.size() + std::max({in.held() / RECORD_WIRE_MIN,
+                                                       items.size(), size_t{1}}));
+            items.emplace_back();
         } catch (const std::bad_alloc &) {
             fputs(OUT_OF_MEMORY, stderr);
             break;
