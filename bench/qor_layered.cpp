@@ -1,7 +1,7 @@
 // qor with a byte source of the bench laid over the AC's socket; built twice:
 //   qor_stats      reads as qor does, counting the receive calls;
-//   qor_fieldwise  receives every field with its own recv() call (what is needed, never
-//                  more), as a reader without a buffer would.
+//   qor_fieldwise  asks each recv() for exactly what the next field (or run of fixed-size
+//                  fields) needs, never more, as a reader without a buffer would.
 // Both print "recv calls: N" on standard error when the command has ended.
 #include <sys/socket.h>
 

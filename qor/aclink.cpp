@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 int ac_sock = -1;
@@ -139,6 +140,13 @@ ssize_t ac_recv_u32(int sock, uint32_t *out) {
 
 const uint8_t reply_reader::zero_run[reply_reader::MAX_RUN] = {};
 
+namespace {
+
+// Texts shorter than this fit in a string without an allocation.
+constexpr size_t SHORT_TEXT = 16;
+
+}  // namespace
+
 reply_reader::reply_reader(int sock) : src_(&own_), own_(sock) {
     if (ac_source_layer) src_ = ac_source_layer(sock);
 }
@@ -214,8 +222,16 @@ void reply_reader::present_text(std::string &out, const char *oom_msg) {
     }
     try {
         if (held() >= len) {  // the usual case: copied straight from what is held
-            out.assign(reinterpret_cast<const char *>(pos_), len);
+            const char *p = reinterpret_cast<const char *>(pos_);
             pos_ += len;
+            if (len < SHORT_TEXT) {
+                // Made anew in place: a short text needs no allocation that could fail, and
+                // making a string takes a fraction of what replacing the contents of one takes.
+                std::destroy_at(&out);
+                std::construct_at(&out, p, len);
+            } else {
+                out.assign(p, len);
+            }
             return;
         }
         out.clear();

@@ -100,7 +100,6 @@ uint64_t signed_count(int32_t c) { return static_cast<uint32_t>(c); }
 
 // The fewest bytes an element of each sequence takes on the wire (every text empty, every
 // inner sequence empty).
-constexpr size_t RECORD_WIRE_MIN = 80;  // the common part and the presence byte
 constexpr size_t STA_WIRE_MIN = 26;
 constexpr size_t WLAN_WIRE_MIN = 44;
 constexpr size_t RADIO_WIRE_MIN = 61;
@@ -680,11 +679,7 @@ int read_wtp_list(reply_reader &in, wtp_list &list, wtp_keep keep) {
         if (recv_u8(in, &marker)) break;
         if (marker != 0) return 0;
         try {
-            std::vector<wtp_info> &items = list.items;
-            if (items.size() == items.capacity())
-                items.reserve(items.size() + std::max({in.held() / RECORD_WIRE_MIN,
-                                                       items.size(), size_t{1}}));
-            items.emplace_back();
+            list.items.emplace_back();  // grows with the records that arrive
         } catch (const std::bad_alloc &) {
             fputs(OUT_OF_MEMORY, stderr);
             break;
