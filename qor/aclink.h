@@ -160,7 +160,8 @@ public:
     // A presence byte: whether the part it announces follows.
     [[gnu::always_inline]] bool flag() { return u8() != 0; }
     // A counted text (u16 length, then the bytes) into `out`; length 0 leaves it empty.
-    // Room for the text is taken before its bytes are read (`oom_msg` if it cannot be).
+    // When its bytes have not all arrived, room for it is taken before they are read
+    // (`oom_msg` if it cannot be).
     [[gnu::always_inline]] void text(std::string &out,
                                      const char *oom_msg = "ERROR: Out of memory\n") {
         if (end_ - pos_ >= 2 && (pos_[0] | pos_[1]) == 0) {  // absent: many are
