@@ -15,7 +15,9 @@ every step memory in the same state. Checks that the copy and the data taken out
 equal the file and that the image is the header followed by the file. Prints the medians, their
 ratios to cp and each run's time; exits 1 when decapsulate takes more than 1.5 times as long as
 cp or encapsulate more than 1.25 times, or when an output differs. The folder is removed at the
-end. fwimg takes the CRC on a second thread, so measure on a quiet machine.
+end. fwimg -d checks the image on a second thread, so measure on a quiet machine. Both fwimg
+steps sync their output to disk before they put it in place and cp does not: on a slow disk
+that sync is most of the difference.
 """
 import argparse
 import os

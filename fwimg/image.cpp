@@ -12,6 +12,7 @@
 
 #include "build.h"
 #include "pack.h"
+#include "stdout_check.h"
 #include "util.h"
 
 namespace fwimg {
@@ -24,8 +25,8 @@ struct run_state {
     operation op = operation::none;
     char output_dir[PATH_SIZE] = "";
     char image_path[PATH_SIZE] = "";
-    // The input file of -f, mapped read-only.
-    mapped_file input;
+    // The input file of -f.
+    input_file input;
     // The check of the image of -d, which runs while the options after it are walked (those
     // that can neither print nor end the run) and while the data is copied out.
     background_check check;
@@ -136,21 +137,18 @@ void check_magic_number()
 }
 
 // ---- input file ---------------------------------------------------------------------------
-// Opens and maps the input file; each failure is reported on the error stream.
-int map_input(const char* path, struct stat& st)
+// Opens the input file; each failure is reported on the error stream.
+int open_input_file(const char* path, struct stat& st)
 {
-    mapped_file& in = g_run.input;
-    int ret = open_regular(path, in, st, -EIO);
+    int ret = open_regular(path, g_run.input, st, -EIO);
     if (ret < 0)
         return ret;
-    // The header's size field holds 32 bits; the mapping needs the address space.
-    if (static_cast<unsigned long long>(st.st_size) > UINT32_MAX ||
-        static_cast<unsigned long long>(st.st_size) > SIZE_MAX) {
+    // The header's size field holds 32 bits.
+    if (g_run.input.len > UINT32_MAX) {
         fprintf(stderr, "%s is too large for an image\n", path);
         return -EFBIG;
     }
-    in.len = static_cast<std::size_t>(st.st_size);
-    return map_whole(in, map_use::all_data);
+    return 0;
 }
 
 int open_input(const char* path)
@@ -159,7 +157,7 @@ int open_input(const char* path)
     if (ret < 0)
         return ret;
     struct stat st;
-    ret = map_input(path, st);
+    ret = open_input_file(path, st);
     if (ret < 0) {
         g_run.stop = true;  // reported already
         return ret;
@@ -414,7 +412,7 @@ int run(int argc, char** argv)
             return 1;
         }
         set_header_magic_num();
-        ret = encapsulate(g_run.input.data, g_run.input.len, dir);
+        ret = encapsulate(g_run.input, dir);
         // An image that exists already is left alone and not counted as a failure; every
         // other failure is (encapsulate has reported file errors itself).
         if (ret == -ENAMETOOLONG)
@@ -439,7 +437,7 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    int code = fwimg::run(argc, argv);
-    fflush(stdout);
-    return code;
+    if (!stdout_check::check_at_exit("stdout write fail: %s\n", 1))
+        return 1;
+    return fwimg::run(argc, argv);
 }

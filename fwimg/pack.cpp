@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,45 +55,6 @@ std::string field_text(const uint8_t* p, std::size_t size)
     return std::string(reinterpret_cast<const char*>(p), strnlen(reinterpret_cast<const char*>(p), size));
 }
 
-int write_all(int fd, const uint8_t* p, std::size_t len)
-{
-    while (len > 0) {
-        ssize_t n = write(fd, p, len);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -errno;
-        }
-        if (n == 0)
-            return -EIO;
-        p += n;
-        len -= static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
-// Copies `len` bytes of the mapped file `m` from `offset` to `fd`: inside the kernel where the
-// file systems allow it, else by writes from the mapping. 0, or a negative error number.
-int copy_mapped(const mapped_file& m, std::size_t offset, int fd, std::size_t len)
-{
-    while (len > 0) {
-        off_t from = static_cast<off_t>(offset);
-        ssize_t n = copy_file_range(m.fd, &from, fd, nullptr, len, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
-                      errno == EPERM))
-            break;  // not between these two files: write the rest from the mapping
-        if (n < 0)
-            return -errno;
-        if (n == 0)
-            return -EIO;  // the image has become shorter
-        offset += static_cast<std::size_t>(n);
-        len -= static_cast<std::size_t>(n);
-    }
-    return len == 0 ? 0 : write_all(fd, m.data + offset, len);
-}
-
 // The directory without one trailing "/".
 std::string strip_slash(const char* dir)
 {
@@ -132,15 +92,6 @@ int image_file_name(const char* dir)
         return -ENAMETOOLONG;
     }
     return 0;
-}
-
-// Maps an image for decapsulate: a missing file is -ENOENT, one without a header -EIO.
-int open_image(const char* path, mapped_file& m)
-{
-    int ret = map_image(path, m, -ENOENT, map_use::header);
-    if (ret < 0)
-        return ret;
-    return m.data ? 0 : -EIO;
 }
 
 }  // namespace
@@ -262,86 +213,156 @@ void finish_header(uint32_t dcrc, uint8_t bytes[imglib::HEADER_SIZE])
     imglib::header_to_bytes(h, bytes);
     h.hcrc = imglib::header_crc(bytes, imglib::crc_kind::image);
     imglib::store_be32(bytes + imglib::OFF_HCRC, h.hcrc);
+}
+
+void print_built_header()
+{
     if (ignore_flag == 1) {
-        print_image_header(h);
+        print_image_header(_core_header);
         printf("\n\n");
     }
 }
 
-// Writes go in pieces of this size: one write of a whole large image can take several times
-// as long.
-constexpr std::size_t PIECE = 1024 * 1024;
+// The image that cannot be created: its header as it would have been, then, for a file that
+// cannot be made at its name (`open_fail`), why not.
+int report_not_created(int err, const input_file& in, bool open_fail = true)
+{
+    uint32_t dcrc = 0;
+    int ret = crc_of_file(imglib::crc_kind::image, in.fd, 0, in.len, dcrc);
+    uint8_t bytes[imglib::HEADER_SIZE];
+    finish_header(dcrc, bytes);
+    if (ret < 0) {
+        report_io(ret, true);
+        return ret;
+    }
+    print_built_header();
+    if (open_fail && ignore_flag == 1) {
+        errno = -err;
+        perror("open fail");
+        printf("filename %s \n", s);
+    }
+    return err;
+}
+
+// Whether the input is still as long as when it was opened: one that became shorter has given
+// short reads, one that grew would make an image of only a part of it.
+int input_unchanged(const input_file& in)
+{
+    struct stat st;
+    if (fstat(in.fd, &st) != 0)
+        return -errno;
+    return static_cast<uint64_t>(st.st_size) == in.len ? 0 : -EIO;
+}
 
 }  // namespace
 
-int encapsulate(const uint8_t* data, std::size_t len, const char* dir)
+int encapsulate(const input_file& in, const char* dir)
 {
-    if (len > UINT32_MAX)
+    if (in.len > UINT32_MAX)
         return -EFBIG;
+    const std::size_t len = static_cast<std::size_t>(in.len);
     _core_header.size = static_cast<uint32_t>(len);
-    uint8_t bytes[imglib::HEADER_SIZE];
     int ret = image_file_name(dir);
-    int fd = ret < 0 ? -1 : open(s, O_WRONLY | O_CREAT | O_EXCL, 0600);
-    if (fd < 0) {
-        int err = ret < 0 ? -ret : errno;
-        finish_header(update_crc32(data, len), bytes);
-        if (ret == 0 && ignore_flag == 1) {
-            errno = err;
-            perror("open fail");
-            printf("filename %s \n", s);
-        }
-        return -err;
+    if (ret < 0)
+        return report_not_created(ret, in, false);
+    // An image already at the name is left as it is.
+    struct stat st;
+    if (lstat(s, &st) == 0)
+        return report_not_created(-EEXIST, in);
+    imglib::out_file out;
+    ret = out.create(s);
+    if (ret < 0)
+        return report_not_created(ret, in);
+    // The data goes to its place after the header, each piece taken into the CRC on its way
+    // (one read of the input); the header follows once the CRC is known.
+    uint32_t dcrc = 0;
+    bool read_failed = false;
+    if (lseek(out.fd(), imglib::HEADER_SIZE, SEEK_SET) < 0)
+        ret = -errno;
+    if (ret == 0) {
+        int wret = 0;
+        ret = read_pieces(in.fd, 0, len, [&dcrc, &wret, &out](const uint8_t* p, std::size_t n) {
+            dcrc = update_crc32(p, n, dcrc);
+            return wret = out.write(p, n);
+        });
+        read_failed = ret < 0 && wret == 0;
     }
-    // The data goes to its place after the header while a second thread takes its CRC; the
-    // header follows once the CRC is known.
-    uint32_t reg = 0;
-    side_job crc([&reg, data, len] {
-        imglib::crc_on_this_thread one;  // the writer has the other core
-        reg = update_crc32(data, len);
-    });
-    if (lseek(fd, imglib::HEADER_SIZE, SEEK_SET) < 0)
-        ret = -errno;
-    for (std::size_t off = 0; ret == 0 && off < len; off += PIECE)
-        ret = write_all(fd, data + off, len - off < PIECE ? len - off : PIECE);
-    crc.wait();
-    finish_header(reg, bytes);
-    if (ret == 0 && pwrite(fd, bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes))
-        ret = errno ? -errno : -EIO;
-    if (close(fd) != 0 && ret == 0)
-        ret = -errno;
+    if (ret == 0 && (ret = input_unchanged(in)) < 0)
+        read_failed = true;
+    uint8_t bytes[imglib::HEADER_SIZE];
+    finish_header(dcrc, bytes);
+    if (ret == 0) {
+        ssize_t n = pwrite(out.fd(), bytes, sizeof bytes, 0);
+        ret = n < 0 ? -errno : n != static_cast<ssize_t>(sizeof bytes) ? -EIO : 0;
+    }
+    if (ret == 0)
+        ret = out.finish();
+    if (ret == 0) {
+        ret = out.place(false);
+        if (ret == -EEXIST)
+            return report_not_created(ret, in);  // it has come meanwhile
+    }
     if (ret < 0) {
-        // A partial image must not be taken for a good one.
-        errno = -ret;
-        perror("write");
-        unlink(s);
+        // Nothing is left behind: a partial image must not be taken for a good one.
+        report_io(ret, read_failed);
         return ret;
     }
+    print_built_header();
     return 0;
 }
 
-void exportinfo(const char* dir)
+namespace {
+
+// Writes the information file of the header into a temporary file beside "file_info.txt" in
+// `dir`, finished but not yet in place. Returns 0 or a negative error number after a message.
+int prepare_info(const char* dir, imglib::out_file& f)
 {
     const imglib::image_header& h = _core_header;
-    std::string path = std::string(dir) + "/file_info.txt";
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    FILE* f = fd >= 0 ? fdopen(fd, "w") : nullptr;
-    if (f == nullptr) {
+    int ret = f.create(std::string(dir) + "/file_info.txt");
+    if (ret < 0) {
+        errno = -ret;
         perror("open");
-        if (fd >= 0)
-            close(fd);
-        return;
+        return ret;
     }
     char date[64];
     format_date(date, sizeof date, h.date);
-    fprintf(f, "Filename: %s\n", input_filename);
-    fprintf(f, "magic number: 0x%08x\n", h.magic);
-    fputs(date, f);
-    fprintf(f, "size: %" PRIu32 "\n", h.size);
-    fprintf(f, "Vendor: %s\n", field_text(h.company, imglib::COMPANY_SIZE).c_str());
-    fprintf(f, "version: %d.%02d.%02d\n", h.version[0], h.version[1], h.version[2]);
-    fprintf(f, "module: %s\n", std::string(imglib::name_module(h.name)).c_str());
-    if (fclose(f) != 0)
-        perror("write");
+    char text[PATH_SIZE + 256];
+    int n = snprintf(text, sizeof text,
+                     "Filename: %s\nmagic number: 0x%08x\n%ssize: %" PRIu32
+                     "\nVendor: %s\nversion: %d.%02d.%02d\nmodule: %s\n",
+                     input_filename, h.magic, date, h.size,
+                     field_text(h.company, imglib::COMPANY_SIZE).c_str(), h.version[0],
+                     h.version[1], h.version[2],
+                     std::string(imglib::name_module(h.name)).c_str());
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof text)
+        ret = -ENAMETOOLONG;
+    if (ret == 0)
+        ret = f.write(text, static_cast<std::size_t>(n));
+    if (ret == 0)
+        ret = f.finish();
+    if (ret < 0) {
+        f.discard();
+        report_io(ret, false);
+    }
+    return ret;
+}
+
+// Puts a finished output in place; a failure is reported.
+int place_output(imglib::out_file& f)
+{
+    int ret = f.place();
+    if (ret < 0)
+        report_io(ret, false);
+    return ret;
+}
+
+}  // namespace
+
+int exportinfo(const char* dir)
+{
+    imglib::out_file f;
+    int ret = prepare_info(dir, f);
+    return ret < 0 ? ret : place_output(f);
 }
 
 namespace {
@@ -370,38 +391,74 @@ int output_name(const imglib::image_header& h, const char* dir, const char* path
     return 0;
 }
 
+// Where taking the data out failed.
+enum class failed_at { none, create, read, write };
+
+// The data part of the image `f` of header `h`, copied into a temporary file beside `name`
+// and finished there. Returns 0 or a negative error number, and nothing is reported: the
+// caller reports it when the time comes.
+int copy_out(const input_file& f, const imglib::image_header& h, const char* name,
+             imglib::out_file& out, failed_at& where)
+{
+    where = failed_at::create;
+    int ret = out.create(name);
+    if (ret < 0)
+        return ret;
+    bool read_failed = false;
+    ret = copy_data(f.fd, imglib::HEADER_SIZE, out.fd(), h.size, read_failed);
+    if (ret == 0)
+        ret = out.finish();
+    where = ret == 0 ? failed_at::none : read_failed ? failed_at::read : failed_at::write;
+    return ret;
+}
+
+// Both outputs of a take-apart are in place (data first, then its information file), and
+// only then is the header printed: what is printed has been done.
+int put_in_place(imglib::out_file& data, const char* dir)
+{
+    imglib::out_file info;
+    int ret = prepare_info(dir, info);
+    if (ret == 0)
+        ret = place_output(data);
+    if (ret == 0)
+        ret = place_output(info);
+    if (ret < 0)
+        return ret;
+    print_image_header(_core_header);
+    return 0;
+}
+
 // Not taken apart beside the check: the caller waits for it and goes the plain way.
 constexpr int NOT_BESIDE = 1;
 
-// Takes the image apart while its check is still running, into an output file that does not
-// exist yet, so that it can be removed again, unseen by anything printed, when the check fails.
-// Everything that could print a message before the check's result goes the plain way instead.
+// Takes the image apart while its check is still running, into a temporary file beside the
+// output's name, so that it can be removed again, unseen by anything printed, when the check
+// fails. Everything that could print a message before the check's result goes the plain way
+// instead.
 int decapsulate_beside(const char* path, const char* dir, background_check& check)
 {
-    mapped_file m;
-    if (map_image(path, m, -ENOENT, map_use::header, map_report::quiet) < 0 || m.data == nullptr)
+    input_file f;
+    uint8_t bytes[imglib::HEADER_SIZE];
+    if (open_image(path, f, bytes, -ENOENT, open_report::quiet) < 0)
         return NOT_BESIDE;
-    const imglib::image_header h = imglib::header_from_bytes(m.data);
+    const imglib::image_header h = imglib::header_from_bytes(bytes);
     char name[PATH_SIZE];
-    if (m.len - imglib::HEADER_SIZE != h.size ||
+    if (f.len - imglib::HEADER_SIZE != h.size ||
         output_name(h, dir, path, name, sizeof name, true) < 0)
         return NOT_BESIDE;
-    int fd = open(name, O_WRONLY | O_CREAT | O_EXCL, 0600);
-    if (fd < 0)
-        return NOT_BESIDE;  // among others an output file of an earlier run, left alone
-    int ret = copy_mapped(m, imglib::HEADER_SIZE, fd, h.size);
-    if (close(fd) != 0 && ret == 0)
-        ret = -EIO;
-    if (check.result() != 0) {
-        unlink(name);
+    imglib::out_file out;
+    failed_at where;
+    int ret = copy_out(f, h, name, out, where);
+    if (where == failed_at::create)
+        return NOT_BESIDE;  // the plain way says why
+    if (check.result() != 0)
         return -EINVAL;
-    }
     _core_header = h;
-    print_image_header(h);
-    if (ret < 0)
+    if (ret < 0) {
+        report_io(ret, where == failed_at::read);
         return -EIO;
-    exportinfo(dir);
-    return 0;
+    }
+    return put_in_place(out, dir);
 }
 
 }  // namespace
@@ -420,49 +477,53 @@ int decapsulate(const char* path, const char* dir, background_check& check)
 
 int decapsulate(const char* path, const char* dir)
 {
-    mapped_file m;
-    int ret = open_image(path, m);
+    input_file f;
+    uint8_t bytes[imglib::HEADER_SIZE];
+    int ret = open_image(path, f, bytes, -ENOENT);
     if (ret < 0)
         return ret;
-    _core_header = imglib::header_from_bytes(m.data);
+    _core_header = imglib::header_from_bytes(bytes);
     const imglib::image_header& h = _core_header;
-    if (extractheader_only == 0 && m.len - imglib::HEADER_SIZE != h.size)
+    if (extractheader_only == 0 && f.len - imglib::HEADER_SIZE != h.size)
         return -EIO;
     if (dir == nullptr) {
         if (ignore_flag == 1)
             print_image_header(h);
         return 0;
     }
-    print_image_header(h);
     if (extractheader_only == 1) {
-        exportinfo(dir);
-        return 0;
+        ret = exportinfo(dir);
+        if (ret == 0)
+            print_image_header(h);
+        return ret;
     }
     char name[PATH_SIZE];
     ret = output_name(h, dir, path, name, sizeof name, false);
     if (ret < 0)
         return ret;
-    int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0) {
+    imglib::out_file out;
+    failed_at where;
+    ret = copy_out(f, h, name, out, where);
+    if (where == failed_at::create) {
+        errno = -ret;
         perror("open");
         return -ENOENT;
     }
-    ret = copy_mapped(m, imglib::HEADER_SIZE, fd, h.size);
-    if (close(fd) != 0 && ret == 0)
-        ret = -EIO;
-    if (ret < 0)
+    if (ret < 0) {
+        report_io(ret, where == failed_at::read);
         return -EIO;
-    exportinfo(dir);
-    return 0;
+    }
+    return put_in_place(out, dir);
 }
 
 int decapsulate_uboot(const char* path)
 {
-    mapped_file m;
-    int ret = open_image(path, m);
+    input_file f;
+    uint8_t bytes[imglib::HEADER_SIZE];
+    int ret = open_image(path, f, bytes, -ENOENT);
     if (ret < 0)
         return ret;
-    print_uboot_header(imglib::header_from_bytes(m.data));
+    print_uboot_header(imglib::header_from_bytes(bytes));
     return 0;
 }
 

@@ -12,6 +12,7 @@
 namespace fwimg {
 
 class background_check;
+struct input_file;
 
 // ---- run settings (set by the command line) ----------------------------------------------
 extern uint32_t gu4magic_num;          // configured magic number
@@ -49,16 +50,20 @@ void print_image_header(const imglib::image_header& h);
 // Prints a boot-loader image header with its check flag.
 void print_uboot_header(const imglib::image_header& h);
 
-// Builds the image of `len` bytes at `data` (nullptr when empty) into a new file named from
-// the header, under `dir` when it is not null. The name is left in `s`. Returns 0, -EEXIST
-// when the file exists already, another negative error number on failure.
-int encapsulate(const uint8_t* data, std::size_t len, const char* dir);
+// Builds the image of the input file `in` into a new file named from the header, under `dir`
+// when it is not null; the image is written beside its name and put there only when whole,
+// and the header printed then (unless quiet). The name is left in `s`. Returns 0, -EEXIST
+// when the file exists already, another negative error number on failure (reported, except
+// -ENAMETOOLONG).
+int encapsulate(const input_file& in, const char* dir);
 
-// Writes "file_info.txt" into `dir`; a file that cannot be opened is reported and skipped.
-void exportinfo(const char* dir);
+// Writes "file_info.txt" into `dir`, beside its name first. Returns 0, or a negative error
+// number after a message.
+int exportinfo(const char* dir);
 
-// Takes the image at `path` apart into `dir` (or only prints its header when dir is null).
-// Returns 0, or -ENOENT / -EIO / -ENAMETOOLONG on failure.
+// Takes the image at `path` apart into `dir` (or only prints its header when dir is null); its
+// outputs are written beside their names and put there only when whole, and only then is the
+// header printed. Returns 0, or -ENOENT / -EIO / -ENAMETOOLONG on failure.
 int decapsulate(const char* path, const char* dir);
 // The same after the image check `check`, which may be still running: -EINVAL when it fails,
 // and then nothing has been printed or left behind.

@@ -5,43 +5,31 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "build.h"
 #include "pack.h"
 
-#ifndef MADV_POPULATE_READ
-#define MADV_POPULATE_READ 22  // Linux 5.14 and later
-#endif
-
 namespace fwimg {
 
-mapped_file::~mapped_file()
+input_file::~input_file()
 {
     reset();
 }
 
-void mapped_file::reset()
+void input_file::reset()
 {
-    if (data)
-        munmap(const_cast<uint8_t*>(data), len);
     if (fd >= 0)
         close(fd);
-    data = nullptr;
     fd = -1;
     len = 0;
 }
 
-int mapped_file::release()
+int input_file::release()
 {
     int ret = 0;
-    if (data && munmap(const_cast<uint8_t*>(data), len) != 0) {
-        perror("munmap");
-        ret = -EIO;
-    }
-    data = nullptr;
     if (fd >= 0 && close(fd) != 0) {
         perror("close");
         ret = -EIO;
@@ -53,68 +41,94 @@ int mapped_file::release()
 
 namespace {
 
-void report_error(map_report report, const char* what)
+void report_error(open_report report, const char* what)
 {
-    if (report == map_report::errors)
+    if (report == open_report::errors)
         perror(what);
 }
 
 }  // namespace
 
-int open_regular(const char* path, mapped_file& m, struct stat& st, int open_error,
-                 map_report report)
+int open_regular(const char* path, input_file& f, struct stat& st, int open_error,
+                 open_report report)
 {
-    m.reset();
+    f.reset();
     // Without blocking: a FIFO or a device must reach the regular-file check below.
-    m.fd = open(path, O_RDONLY | O_NONBLOCK);
-    if (m.fd < 0) {
+    f.fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (f.fd < 0) {
         report_error(report, "open");
         return open_error;
     }
-    if (fstat(m.fd, &st) != 0) {
+    if (fstat(f.fd, &st) != 0) {
         report_error(report, "fstat");
         return -EIO;
     }
     if (!S_ISREG(st.st_mode)) {
-        if (report == map_report::errors)
+        if (report == open_report::errors)
             fprintf(stderr, "%s is not a file\n", path);
         return -EIO;
     }
+    f.len = static_cast<uint64_t>(st.st_size);
     return 0;
 }
 
-int map_whole(mapped_file& m, map_use use, map_report report)
-{
-    if (m.len == 0)
-        return 0;
-    void* p = mmap(nullptr, m.len, PROT_READ, MAP_PRIVATE, m.fd, 0);
-    if (p == MAP_FAILED) {
-        report_error(report, "mmap");
-        return -EIO;
-    }
-    m.data = static_cast<const uint8_t*>(p);
-    madvise(p, m.len, MADV_SEQUENTIAL);
-    // Data read through a fresh mapping would stop at a page fault every few pages: have the
-    // kernel set up the whole mapping at once (a kernel that does not know the advice reads
-    // ahead instead).
-    if (use == map_use::all_data && madvise(p, m.len, MADV_POPULATE_READ) != 0)
-        madvise(p, m.len, MADV_WILLNEED);
-    return 0;
-}
-
-int map_image(const char* path, mapped_file& m, int open_error, map_use use, map_report report)
+int open_image(const char* path, input_file& f, uint8_t hdr[imglib::HEADER_SIZE], int open_error,
+               open_report report)
 {
     struct stat st;
-    int ret = open_regular(path, m, st, open_error, report);
+    int ret = open_regular(path, f, st, open_error, report);
     if (ret < 0)
         return ret;
-    if (static_cast<unsigned long long>(st.st_size) > SIZE_MAX) {
-        errno = EFBIG;
-        report_error(report, "mmap");
+    if (f.len < imglib::HEADER_SIZE) {
+        if (report == open_report::errors)
+            fprintf(stderr, "%s is too short for an image\n", path);
         return -EIO;
     }
-    m.len = static_cast<std::size_t>(st.st_size);
-    return m.len < imglib::HEADER_SIZE ? 0 : map_whole(m, use, report);
+    ret = imglib::read_exact(f.fd, hdr, imglib::HEADER_SIZE, 0);
+    if (ret < 0) {
+        if (report == open_report::errors)
+            report_io(ret, true);
+        return -EIO;
+    }
+    return 0;
+}
+
+int crc_of_file(imglib::crc_kind kind, int fd, off_t offset, uint64_t len, uint32_t& crc)
+{
+    uint32_t reg = 0;
+    int ret = read_pieces(fd, offset, len, [kind, &reg](const uint8_t* p, std::size_t n) {
+        reg = imglib::continue_crc(kind, reg, p, n);
+        return 0;
+    });
+    crc = reg;
+    return ret;
+}
+
+int copy_data(int in, off_t offset, int out, uint64_t len, bool& read_failed)
+{
+    read_failed = false;
+    while (len > 0) {
+        const std::size_t want = len < SSIZE_MAX ? static_cast<std::size_t>(len) : SSIZE_MAX;
+        off_t from = offset;
+        ssize_t n = copy_file_range(in, &from, out, nullptr, want, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;  // not between these two files, or a failure: the buffered way tells which
+        offset += n;
+        len -= static_cast<uint64_t>(n);
+    }
+    int wret = 0;
+    int ret = read_pieces(in, offset, len, [out, &wret](const uint8_t* p, std::size_t n) {
+        return wret = imglib::write_all(out, p, n);
+    });
+    read_failed = ret < 0 && wret == 0;
+    return ret;
+}
+
+void report_io(int err, bool read_failed)
+{
+    fprintf(stderr, "%s: %s\n", read_failed ? "read fail" : "write fail", strerror(-err));
 }
 
 namespace {
@@ -124,22 +138,32 @@ enum class magic_rule { any, configured };
 
 int check_image(const char* path, imglib::crc_kind kind, magic_rule magic)
 {
-    mapped_file m;
-    int ret = map_image(path, m, -EIO, map_use::all_data);
+    input_file f;
+    struct stat st;
+    int ret = open_regular(path, f, st, -EIO);
     if (ret < 0)
         return ret;
-    if (m.data == nullptr)
+    uint8_t hdr[imglib::HEADER_SIZE];
+    if (f.len < imglib::HEADER_SIZE)
         return 1;  // shorter than a header
-    if (magic == magic_rule::configured &&
-        imglib::load_be32(m.data + imglib::OFF_MAGIC) != gu4magic_num)
+    uint32_t dcrc = 0;
+    ret = imglib::read_exact(f.fd, hdr, sizeof hdr, 0);
+    if (ret == 0) {
+        if (magic == magic_rule::configured &&
+            imglib::load_be32(hdr + imglib::OFF_MAGIC) != gu4magic_num)
+            return 1;
+        const uint32_t size = imglib::load_be32(hdr + imglib::OFF_SIZE);
+        if (f.len - imglib::HEADER_SIZE != size)
+            return 1;
+        ret = crc_of_file(kind, f.fd, imglib::HEADER_SIZE, size, dcrc);
+    }
+    if (ret < 0) {
+        report_io(ret, true);  // among others an image that became shorter meanwhile
+        return -EIO;
+    }
+    if (dcrc != imglib::load_be32(hdr + imglib::OFF_DCRC))
         return 1;
-    const uint32_t size = imglib::load_be32(m.data + imglib::OFF_SIZE);
-    if (m.len - imglib::HEADER_SIZE != size)
-        return 1;
-    const uint32_t dcrc = imglib::continue_crc(kind, 0, m.data + imglib::HEADER_SIZE, size);
-    if (dcrc != imglib::load_be32(m.data + imglib::OFF_DCRC))
-        return 1;
-    if (imglib::header_crc(m.data, kind) != imglib::load_be32(m.data + imglib::OFF_HCRC))
+    if (imglib::header_crc(hdr, kind) != imglib::load_be32(hdr + imglib::OFF_HCRC))
         return 1;
     return 0;
 }

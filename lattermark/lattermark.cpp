@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include "imglib.h"
+#include "out_file.h"
+#include "stdout_check.h"
 
 namespace {
 
@@ -146,6 +148,34 @@ int cmd_show_info(const char* path, std::string& result)
     return 0;
 }
 
+// Writes `text` to the output file `path`. A device or a FIFO there is written to as it is;
+// anything else gets a new file beside the name, put in its place only when whole and on disk
+// (a link at the name is replaced, not followed), with the permissions of the file it
+// replaces, or for a new file those that creating it gives. Returns 0 or -1.
+int write_output(const char* path, const std::string& text)
+{
+    struct stat st;
+    if (stat(path, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        int fd = open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            return -1;
+        int ret = imglib::write_all(fd, text.data(), text.size());
+        return close(fd) == 0 && ret == 0 ? 0 : -1;
+    }
+    mode_t mode;
+    if (lstat(path, &st) == 0 && S_ISREG(st.st_mode)) {
+        mode = st.st_mode & 07777;
+    } else {
+        mode = umask(0);
+        umask(mode);
+        mode = 0666 & ~mode;
+    }
+    imglib::out_file out;
+    if (out.create(path, mode) != 0 || out.write(text.data(), text.size()) != 0)
+        return -1;
+    return out.commit() == 0 ? 0 : -1;
+}
+
 const command commands[] = {
     {"encode", "encode\t\tencode model name\n\t\t<model_name> <file_path>\n",
      "The correct format is: ./lattermark encode <model_name> <file_path>", cmd_encode},
@@ -180,13 +210,7 @@ int run(int argc, char** argv)
     if (ret != 0)
         return ret;
     if (argc == 4) {
-        FILE* out = fopen(argv[3], "w");
-        if (out == nullptr) {
-            puts("Can't open file");
-            return STATUS_MISUSE;
-        }
-        bool ok = fwrite(result.data(), 1, result.size(), out) == result.size();
-        if (fclose(out) != 0 || !ok) {
+        if (write_output(argv[3], result) != 0) {
             puts("Can't open file");
             return STATUS_MISUSE;
         }
@@ -201,5 +225,8 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Like every other message, one about standard output ends with the status of misuse.
+    if (!stdout_check::check_at_exit("Can't write standard output: %s\n", STATUS_MISUSE & 0xFF))
+        return STATUS_MISUSE & 0xFF;
     return run(argc, argv) & 0xFF;
 }

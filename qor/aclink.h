@@ -59,6 +59,11 @@ ssize_t ac_send_all(int sock, const void *buf, size_t len);
 // after the field is taken (the admission word, read before any request's reader exists).
 ssize_t ac_recv_all(int sock, void *buf, size_t len);
 
+// The user that owns the AC's end of the connection `sock`, as the kernel's socket tables
+// (/proc/net/tcp, /proc/net/tcp6) show it, or the peer's credentials of a local stream
+// socket: false when that end is not found (an AC on another host, or no such tables).
+bool ac_peer_uid(int sock, uid_t &uid);
+
 // Reads a big-endian u32; returns what ac_recv_all returned.
 ssize_t ac_recv_u32(int sock, uint32_t *out);
 

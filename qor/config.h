@@ -87,6 +87,12 @@ struct cfg_list_key {
 constexpr size_t LIST_KEY_COUNT = 4;
 extern const cfg_list_key cfg_list_keys[LIST_KEY_COUNT];
 const cfg_list_key *cfg_find_list_key(const char *path);
+// The list whose element holds the value at `path` when that element is an array or an
+// object (the path goes on below the list's own key), or nullptr.
+const cfg_list_key *cfg_find_list_of_inner_value(const char *path);
+
+// "json config value is not matched" for `path`; returns 1.
+int cfg_type_mismatch(const char *path);
 
 // Checks `value` against the row's JSON type and bounds; prints the rule's message with
 // the key path and returns 1 when it fails, else 0.

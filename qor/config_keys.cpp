@@ -274,12 +274,22 @@ const cfg_list_key *cfg_find_list_key(const char *path) {
     return nullptr;
 }
 
+const cfg_list_key *cfg_find_list_of_inner_value(const char *path) {
+    for (const cfg_list_key &l : cfg_list_keys) {
+        size_t n = strlen(l.key);
+        if (strncmp(path, l.key, n) == 0 && (path[n] == '.' || path[n] == '[')) return &l;
+    }
+    return nullptr;
+}
+
+int cfg_type_mismatch(const char *path) {
+    fprintf(stderr, "ERROR: json config value is not matched for '%s'\n", path);
+    return 1;
+}
+
 int cfg_validate(const cfg_key &row, const char *path, const json_value *value) {
     // A boolean, null, object or a number with a fraction or exponent matches no row.
-    if (static_cast<int32_t>(value->type) != row.json_type) {
-        fprintf(stderr, "ERROR: json config value is not matched for '%s'\n", path);
-        return 1;
-    }
+    if (static_cast<int32_t>(value->type) != row.json_type) return cfg_type_mismatch(path);
     if (row.json_type == JT_INTEGER) {
         int64_t v = value->u.integer;
         if (v < int64_t{row.min} || v > int64_t{row.max}) {

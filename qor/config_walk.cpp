@@ -288,6 +288,10 @@ int encode(const cfg_key &row, const char *path, uint32_t index_count, const uin
 int cfg_value_handler(const char *path, uint32_t index_count, const uint8_t *index,
                       const json_value *value, void *ctx) {
     const cfg_ctx &c = *static_cast<const cfg_ctx *>(ctx);
+    // A list element that is an array or an object holds no text: its own values match no
+    // row, and its slot would be sent empty (a zero MAC, an empty name) or never filled.
+    if (const cfg_list_key *lk = cfg_find_list_of_inner_value(path))
+        if (cfg_find_key(cfg_key_table(c.dev_type), lk->key)) return cfg_type_mismatch(lk->key);
     if (value->type == json_array) return array_hook(path, index_count, index, value, c);
     const cfg_key *row = cfg_find_key(cfg_key_table(c.dev_type), path);
     if (!row) return 0;  // keys outside the table are ignored

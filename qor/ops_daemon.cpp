@@ -19,6 +19,7 @@
 #include <unordered_map>
 
 #include "ops.h"
+#include "status_escape.h"
 
 namespace {
 
@@ -90,6 +91,62 @@ struct file_closer {
 // The most of the memory record file that is read; the rest is left unread.
 constexpr size_t MEM_FILE_MAX = 64u << 20;
 
+// Why a memory record file the AC named stays where it is.
+enum keep_reason { KEEP_NOT_REGULAR, KEEP_REPLACED, KEEP_LINKS, KEEP_AC_USER_UNKNOWN, KEEP_OWNER };
+constexpr const char *KEEP_TEXTS[] = {
+    "not a regular file",
+    "not the file that was read",
+    "it has more than one link",
+    "the AC's user is unknown",
+    "not owned by the AC's user",
+};
+
+void warn_kept(const char *path, keep_reason why) {
+    fprintf(stderr, "WARNING: memory record file '%s' left in place: %s.\n",
+            text_form(path).c_str(), KEEP_TEXTS[why]);
+}
+
+// Removes the memory record file `path` when it is a regular file with a single link whose
+// owner is the user that owns the AC's end of `sock`, and (with `was_read`) still the file
+// that was read; anything else named there stays, with a warning. A path that names
+// nothing is left alone silently. The AC writes the file for this request: a file of
+// anyone else (a program listening on the AC's port while the AC is down may name any)
+// is not the AC's to have removed.
+void remove_mem_file(const char *path, int sock, const struct stat *was_read) {
+    // The entry is checked and removed through its directory, opened once, so that both
+    // steps see the same directory whatever happens to the path's other components.
+    if (!*path) return;
+    const char *slash = strrchr(path, '/');
+    std::string dir = !slash ? "." : slash == path ? "/" : std::string(path, slash);
+    const char *base = slash ? slash + 1 : path;
+    int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) return;
+    struct stat now;
+    if (fstatat(dfd, *base ? base : ".", &now, AT_SYMLINK_NOFOLLOW) != 0) {
+        close(dfd);
+        return;  // nothing there (any more)
+    }
+    keep_reason why;
+    uid_t ac_uid;
+    if (!*base || !S_ISREG(now.st_mode))
+        why = KEEP_NOT_REGULAR;
+    else if (was_read && (now.st_dev != was_read->st_dev || now.st_ino != was_read->st_ino))
+        why = KEEP_REPLACED;
+    else if (now.st_nlink != 1)
+        why = KEEP_LINKS;
+    else if (!ac_peer_uid(sock, ac_uid))
+        why = KEEP_AC_USER_UNKNOWN;
+    else if (now.st_uid != ac_uid)
+        why = KEEP_OWNER;
+    else {
+        unlinkat(dfd, base, 0);
+        close(dfd);
+        return;
+    }
+    close(dfd);
+    warn_kept(path, why);
+}
+
 // The memory record file the AC named, opened only if it is a regular file reached without
 // a final symbolic link (opening never blocks, whatever the path names).
 struct mem_file {
@@ -128,13 +185,8 @@ struct mem_file {
         return n > 0;
     }
 
-    // Removes the file, if the path still names the one that was read.
-    void unlink_if_same(const char *path) const {
-        struct stat now;
-        if (lstat(path, &now) == 0 && S_ISREG(now.st_mode) && now.st_dev == st.st_dev &&
-            now.st_ino == st.st_ino)
-            unlink(path);
-    }
+    // Removes the file that was read (see remove_mem_file).
+    void remove(const char *path, int sock) const { remove_mem_file(path, sock, &st); }
 
 private:
     bool fill() {
@@ -257,11 +309,12 @@ int cmd_mem(const option_arg *args, int count) {
     bool have_path = false;
     if (request_mem_info(ac_sock, path, &have_path)) return 1;
 
-    // The AC wrote the file for this request; once read it is removed. A path that names
-    // anything but a regular file (a pipe, a device, a directory, a symbolic link) is neither
-    // read nor removed.
+    // The AC wrote the file for this request; once read it is removed (remove_mem_file says
+    // when). A path that names anything but a regular file (a pipe, a device, a directory, a
+    // symbolic link) is neither read nor removed.
     mem_file f;
     if (!have_path || !f.open_regular(path.c_str())) {
+        if (have_path) remove_mem_file(path.c_str(), ac_sock, nullptr);
         printf("Total %u bytes, %u entries\n", 0u, 0u);
         return 0;
     }
@@ -274,12 +327,12 @@ int cmd_mem(const option_arg *args, int count) {
             records.push_back(rec);
         } catch (const std::bad_alloc &) {
             fprintf(stderr, "ERROR: Out of memory.\n");
-            f.unlink_if_same(path.c_str());
+            f.remove(path.c_str(), ac_sock);
             return 1;
         }
     }
-    f.unlink_if_same(path.c_str());
     f.close_file();
+    f.remove(path.c_str(), ac_sock);
 
     // The total counts every record as read, whether or not it is printed on its own.
     uint32_t total = 0;

@@ -17,6 +17,7 @@
 
 #include "aclink.h"
 #include "front.h"
+#include "status_escape.h"
 
 // ---- device types and selection flags ------------------------------------------------
 
@@ -520,13 +521,5 @@ void print_upgrading_count(const wtp_list &list);
 // Seven text lines, or the JSON member "ac_info" (no braces around it, no line end).
 void print_ac_info(const ac_info &info, bool json);
 
-// A JSON-safe copy of `text` (null: the empty text) in a shared buffer that the next call
-// overwrites, or `text` itself when nothing needs escaping; null if the buffer cannot grow.
-const char *json_escape(const char *text);
-
 // Replaces, in place, every occurrence of `old` by `repl`.
 void strip_all(std::string &text, const char *old, const char *repl);
-
-// Prints `text` as JSON prints a stored text: a reverse solidus before each quotation mark
-// and reverse solidus, every other byte as it is.
-void json_put_stored(const char *text);

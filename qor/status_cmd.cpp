@@ -157,7 +157,7 @@ int cmd_online(const option_arg *args, int count) {
 
 void print_ac_info(const ac_info &info, bool json) {
     if (!json) {
-        printf("Capwap Ver\t%s\n", info.cw_ver.c_str());
+        printf("Capwap Ver\t%s\n", text_form(info.cw_ver).c_str());
         printf("Max WTPs\t%u\n", info.max_wtps);
         printf("Managed WTPs\t%u\n", info.managed_wtps);
         printf("Active WTPs\t%u\n", info.active_wtps);

@@ -1,6 +1,6 @@
 // JSON form of the WTP list: the member "wtp_list" (no braces around it), one object per
 // record with its status, its radios or switch detail, and its configuration copy under
-// "wtp_cfg". Also the two text helpers it relies on, json_escape and strip_all.
+// "wtp_cfg". Also strip_all; the escaping of texts is in status_escape.cpp.
 //
 // A small writer places every separator and every bracket, so the printers below only
 // name members in their order and never spell a comma.
@@ -15,55 +15,6 @@
 #include "status.h"
 
 // ---- text helpers --------------------------------------------------------------------
-
-namespace {
-
-// The letter written after the reverse solidus for a character JSON wants escaped, or 0.
-char escape_letter(char c) {
-    switch (c) {
-    case '\b': return 'b';
-    case '\t': return 't';
-    case '\n': return 'n';
-    case '\f': return 'f';
-    case '\r': return 'r';
-    case '"': return '"';
-    case '/': return '/';
-    case '\\': return '\\';
-    default: return 0;
-    }
-}
-
-}  // namespace
-
-const char *json_escape(const char *text) {
-    // `shared` holds the result handed out; `work` is filled first, so a text that points
-    // into the previous result is still intact while it is read. Both keep their size.
-    static std::string shared, work;
-    if (!text) {
-        shared.clear();
-        return shared.c_str();
-    }
-    size_t len = 0, count = 0;
-    for (const char *p = text; *p; ++p, ++len)
-        if (escape_letter(*p)) ++count;
-    if (count == 0) return text;
-    try {
-        work.reserve(len + count);
-    } catch (const std::exception &) {
-        return nullptr;
-    }
-    work.clear();
-    for (const char *p = text; *p; ++p) {
-        if (char e = escape_letter(*p)) {
-            work.push_back('\\');
-            work.push_back(e);
-        } else {
-            work.push_back(*p);
-        }
-    }
-    shared.swap(work);
-    return shared.c_str();
-}
 
 void strip_all(std::string &text, const char *old, const char *repl) {
     if (!old || !*old) return;  // an empty pattern occurs nowhere worth replacing
@@ -105,25 +56,13 @@ void strip_all(std::string &text, const char *old, const char *repl) {
     }
 }
 
-void json_put_stored(const char *s) {
-    while (*s) {
-        size_t run = strcspn(s, "\"\\");
-        fwrite(s, 1, run, stdout);
-        s += run;
-        if (*s) {
-            putchar('\\');
-            putchar(*s++);
-        }
-    }
-}
-
 // ---- the writer ----------------------------------------------------------------------
 
 namespace {
 
 enum class text_kind {
     safe,     // made by a formatter (address, MAC, digest, number): printed as it is
-    stored,   // a stored text: a reverse solidus goes before each '"' and '\'
+    stored,   // a stored text through json_put_stored (a solidus stays as it is)
     escaped,  // a stored text passed through json_escape (empty if that fails)
 };
 
@@ -588,8 +527,9 @@ void put_wlan_cfg(json_writer &w, const wlan_cfg &c) {
     w.member_u("interval", c.acc.interval);
     w.end_object();
     put_portal(w, c.portal, true);
-    // A JSON value of its own, inserted as it came; absent, it is null.
-    w.member_raw("hotspot20", c.hotspot20.empty() ? "null" : c.hotspot20.c_str());
+    // A JSON value of its own, inserted as it came; absent, or no JSON value a reader
+    // takes (it would break the document or add members of its own), it is null.
+    w.member_raw("hotspot20", json_is_value(c.hotspot20.c_str()) ? c.hotspot20.c_str() : "null");
     w.begin_object("bandsteering");
     put_rows(w, c.bandsteering, bandsteering_rows);
     w.end_object();

@@ -4,7 +4,8 @@
 // Scripts on the appliance parse these lines, so every literal is kept exactly as the
 // tools have always printed it (tabs, spaces, missing line ends and spellings included).
 // One printf per printed literal; each formatter of front.h is called at most once per
-// printf because it returns its own static buffer.
+// printf because it returns its own static buffer. Texts that came from the AC go through
+// text_form, so a control byte in one can neither end a line nor start a column.
 #include <cstdio>
 #include <ctime>
 
@@ -41,24 +42,24 @@ void print_common(const wtp_info &w) {
     const bool ap = w.wtp_type == WTP_TYPE_AP;
     printf("MAC\t\t%s\n", mac_to_text(w.mac.data()));
     printf("IP\t\t%s:%u\n", ipv4_to_text(w.ip), u(w.port));
-    printf("Model\t\t%s\n", w.model.c_str());
+    printf("Model\t\t%s\n", text_form(w.model).c_str());
     if (ap) printf("Capability Code\t%u\n", u(w.cap_code));
-    if (ap) printf("SKU\t\t%s\n", w.sku.c_str());
-    printf("SN\t\t%s\n", w.sn.c_str());
+    if (ap) printf("SKU\t\t%s\n", text_form(w.sku).c_str());
+    printf("SN\t\t%s\n", text_form(w.sn).c_str());
     printf("Managed\t\t%u\n", u(w.managed));
     printf("Unavailable FW\t%u\n", u(w.unavaiable_fw));
     printf("Upgrade Image\t%u\n", u(w.upg_img));
     printf("wtp type\t\t%d\n", w.wtp_type);
-    printf("Image Name\t%s\n", w.new_fw_img.c_str());
-    printf("Image Version\t%s\n", w.new_fw_ver.c_str());
+    printf("Image Name\t%s\n", text_form(w.new_fw_img).c_str());
+    printf("Image Version\t%s\n", text_form(w.new_fw_ver).c_str());
     printf("Upgrade state\t%d\n", w.upg_state);
     printf("Unavailable IP\t%u\n", u(w.unavaiable_addr));
     printf("State\t\t%u\n", u(w.state));
     printf("SubState\t%u\n", u(w.sub_state));
     printf("Progress\t%u\n", u(w.progress));
-    printf("Sw Ver\t\t%s\n", w.sw_ver.c_str());
-    printf("Capwap Ver\t%s\n", w.cw_ver.c_str());
-    printf("Name\t\t%s\n", w.name.c_str());
+    printf("Sw Ver\t\t%s\n", text_form(w.sw_ver).c_str());
+    printf("Capwap Ver\t%s\n", text_form(w.cw_ver).c_str());
+    printf("Name\t\t%s\n", text_form(w.name).c_str());
     printf("Uptime\t\t%ud:%uh:%um:%us\n", u(w.uptime / 86400), u(w.uptime % 86400 / 3600),
            u(w.uptime % 3600 / 60), u(w.uptime % 60));
     printf("Join Time\t%s", time_text(w.join_time));
@@ -90,7 +91,7 @@ void print_ap_radios(const wtp_info &w, bool basic) {
                 printf("      %s TX %uKB RX %uKB RSSI %ddBm\n", mac_to_text(st.mac.data()), u(st.tx),
                        u(st.rx), st.rssi);
                 printf("      IP %s\n     OS %s\n     HostName %s\n", ipv4_to_text(st.ip),
-                       st.os.c_str(), st.hostname.c_str());
+                       text_form(st.os).c_str(), text_form(st.hostname).c_str());
             }
         }
     }
@@ -133,11 +134,11 @@ void print_switch_detail(const wtp_info &w) {
         printf("    No Link First Time\t%u\n", u(d.no_link_info_first_time));
         printf("    MAC\t%s\n", mac_to_text(d.mac.data()));
         printf("    IP\t%s\n", ipv4_to_text(d.ip));
-        printf("    Name\t%s\n", d.name.c_str());
-        printf("    Dsec\t%s\n", d.description.c_str());
+        printf("    Name\t%s\n", text_form(d.name).c_str());
+        printf("    Dsec\t%s\n", text_form(d.description).c_str());
         printf("    Link Info:\n");
         for (const topo_link &l : d.link) {
-            printf("        Remote Port\t%s\n", l.remote_port.c_str());
+            printf("        Remote Port\t%s\n", text_form(l.remote_port).c_str());
             printf("        Local Port\t%u\n", u(l.local_port));
             printf("        MAC\t%s\n", mac_to_text(l.mac.data()));
         }
@@ -148,9 +149,9 @@ void print_switch_detail(const wtp_info &w) {
 
 void print_cfg_common(const wtp_cfg &c, bool password) {
     printf("Configuration:\n");
-    printf("  Name\t\t\t\t\t%s\n", c.name.c_str());
-    printf("  Location\t\t\t\t%s\n", c.location.c_str());
-    printf("  Admin\t\t\t\t\t%s\n", c.admin.c_str());
+    printf("  Name\t\t\t\t\t%s\n", text_form(c.name).c_str());
+    printf("  Location\t\t\t\t%s\n", text_form(c.location).c_str());
+    printf("  Admin\t\t\t\t\t%s\n", text_form(c.admin).c_str());
     if (password) printf("  Password MD5\t\t\t\t%s\n", md5_to_text(c.password_md5.data()));
     if (c.address != 0) {
         printf("  IP\t\t\t\t\t%s\n", ipv4_to_text(c.address));
@@ -191,11 +192,11 @@ void print_radio_cfg(const radio_cfg &r, unsigned i) {
     printf("      Enable\t\t\t\t%u\n", u(p.enable));
     printf("      Type\t\t\t\t%u\n", u(p.login_type));
     printf("      Radius\t\t\t\t\t%s\n", ipv4_to_text(p.radius_server));
-    printf("      Redirect\t\t\t\t\t%s\n", p.userurl.c_str());
+    printf("      Redirect\t\t\t\t\t%s\n", text_form(p.userurl).c_str());
     printf("      WalledGarden\t\t\t\t\t%u\n", u(p.walled_garden_enable));
-    printf("      WalledGardenPage\t\t\t\t\t%s\n", p.walled_garden_pages.c_str());
+    printf("      WalledGardenPage\t\t\t\t\t%s\n", text_form(p.walled_garden_pages).c_str());
     printf("\t  RadiusPort\t\t\t\t\t%u\n", u(p.radius_port));
-    printf("\t  RadiusSecret\t\t\t\t\t%s\n", p.radius_secret.c_str());
+    printf("\t  RadiusSecret\t\t\t\t\t%s\n", text_form(p.radius_secret).c_str());
     // These portal values have always been printed without line ends.
     printf("\t  SessionTimeout\t\t\t\t\t%u", u(p.session_timeout));
     printf("\t  SessionTimeoutEnable\t\t\t\t\t%u", u(p.session_timeout_enable));
@@ -204,21 +205,21 @@ void print_radio_cfg(const radio_cfg &r, unsigned i) {
     printf("\t  AccountingEnable\t\t\t\t\t%u", u(p.accounting_enable));
     printf("\t  AccountingTime\t\t\t\t\t%u", u(p.accounting_time));
     printf("\t  AuthType\t\t\t\t\t%u", u(p.auth_type));
-    printf("\t  ExternalServer\t\t\t\t\t%s", p.external_server.c_str());
-    printf("\t  ExternalSecret\t\t\t\t\t%s", p.external_secret.c_str());
+    printf("\t  ExternalServer\t\t\t\t\t%s", text_form(p.external_server).c_str());
+    printf("\t  ExternalSecret\t\t\t\t\t%s", text_form(p.external_secret).c_str());
     printf("\t  AccountingServer\t\t\t\t\t%s", ipv4_to_text(p.account_server));
     printf("\t  AccountingPort\t\t\t\t\t%u", u(p.accounting_port));
-    printf("\t  AccountingSecret\t\t\t\t\t%s", p.accounting_secret.c_str());
-    printf("      UamFormat\t\t\t\t\t%s\n", p.uamformat.c_str());
-    printf("      LocalAuth\t\t\t\t\t%s\n", p.local_auth.c_str());
+    printf("\t  AccountingSecret\t\t\t\t\t%s", text_form(p.accounting_secret).c_str());
+    printf("      UamFormat\t\t\t\t\t%s\n", text_form(p.uamformat).c_str());
+    printf("      LocalAuth\t\t\t\t\t%s\n", text_form(p.local_auth).c_str());
     printf("      Port\t\t\t\t\t%u\n", u(p.port));
     printf("      HttpsEnable\t\t\t\t\t%u\n", u(p.https_enable));
-    printf("\t  RadiusSecret2\t\t\t\t\t%s\n", p.radius_secret2.c_str());
+    printf("\t  RadiusSecret2\t\t\t\t\t%s\n", text_form(p.radius_secret2).c_str());
     printf("      Radius2\t\t\t\t\t%s\n", ipv4_to_text(p.radius_server2));
     printf("    Mesh:\n");
     printf("      Enable\t\t\t\t%d\n", r.mesh.enable);
-    printf("      ID\t\t\t\t%s\n", r.mesh.id.c_str());
-    printf("      WPA Key\t\t\t\t%s\n", r.mesh.wpa_key.c_str());
+    printf("      ID\t\t\t\t%s\n", text_form(r.mesh.id).c_str());
+    printf("      WPA Key\t\t\t\t%s\n", text_form(r.mesh.wpa_key).c_str());
     printf("      Link Robust Threshold\t\t\t\t%d\n", r.mesh.link_robust_threshold);
     printf("    Fast Handover Status\t\t\t%d\n", r.fasthandover.status);
     printf("    Fast Handover RSSI\t\t\t%d\n", r.fasthandover.rssi);
@@ -227,7 +228,7 @@ void print_radio_cfg(const radio_cfg &r, unsigned i) {
 void print_wlan_cfg(const wlan_cfg &w, unsigned j) {
     printf("    WLAN%u:\n", j);
     printf("      Enable\t\t\t\t%u\n", u(w.enable));
-    printf("      SSID\t\t\t\t%s\n", w.ssid.c_str());
+    printf("      SSID\t\t\t\t%s\n", text_form(w.ssid).c_str());
     printf("      Suppressed SSID\t\t\t%u\n", u(w.supr_ssid));
     printf("      Station Separation\t\t%u\n", u(w.sta_sep));
     printf("      layer2 Isolation\t\t%u\n", u(w.layer2Isolation));
@@ -253,25 +254,26 @@ void print_wlan_cfg(const wlan_cfg &w, unsigned j) {
     printf("        Input Method\t\t\t%u\n", u(w.wep.in_type));
     printf("        Key Length\t\t\t%u\n", u(w.wep.key_len));
     printf("        Default Key Id\t\t\t%u\n", u(w.wep.def_key));
-    for (int k = 0; k < 4; ++k) printf("        Key%d\t\t\t\t%s\n", k + 1, w.wep.key[k].c_str());
+    for (int k = 0; k < 4; ++k)
+        printf("        Key%d\t\t\t\t%s\n", k + 1, text_form(w.wep.key[k]).c_str());
     printf("      WPA:\n");
     printf("        Encrypt Mode\t\t\t%u\n", u(w.wpa.enc_mode));
     printf("        Protected Management Frames\t%u\n", u(w.wpa.pmf_enable));
-    printf("        Passphrase\t\t\t%s\n", w.wpa.passphrase.c_str());
+    printf("        Passphrase\t\t\t%s\n", text_form(w.wpa.passphrase).c_str());
     printf("        Group Key Update Interval\t%u\n", u(w.wpa.group_key_int));
     printf("        Radius:\n");
     printf("          Address\t\t\t%s\n", ipv4_to_text(w.radius.addr));
     printf("          Port\t\t\t\t%u\n", u(w.radius.port));
-    printf("          Secret\t\t\t%s\n", w.radius.secret.c_str());
+    printf("          Secret\t\t\t%s\n", text_form(w.radius.secret).c_str());
     printf("          Accounting:\n");
     printf("            Enable\t\t\t%u\n", u(w.acc.enable));
     printf("            Address\t\t\t%s\n", ipv4_to_text(w.acc.addr));
     printf("            Port\t\t\t%u\n", u(w.acc.port));
-    printf("            Secret\t\t\t%s\n", w.acc.secret.c_str());
+    printf("            Secret\t\t\t%s\n", text_form(w.acc.secret).c_str());
     printf("            Intermi Interval\t\t%u\n", u(w.acc.interval));
     printf("        NAS:\n");
     printf("          ID Enable\t\t\t%u\n", u(w.nas.id_enable));
-    printf("          ID\t\t\t%s\n", w.nas.id.c_str());
+    printf("          ID\t\t\t%s\n", text_form(w.nas.id).c_str());
     printf("          Port Enable\t\t\t%u\n", u(w.nas.port_enable));
     printf("          Port\t\t\t\t%u\n", u(w.nas.port));
     printf("          IP Enable\t\t\t%u\n", u(w.nas.ip_enable));
@@ -345,9 +347,10 @@ void print_wtp_brief(const wtp_list &list) {
     printf("mac\t\t   address\t\tmodel\t\tmg ip fw ug\tstate\tversion\t\tuptime\n");
     for (const wtp_info &w : list.items) {
         printf("%s  %s:%u\t%s\t%s %s %s %d\t%d/%d\t%s\t%ud:%uh:%um:%us\n", mac_to_text(w.mac.data()),
-               ipv4_to_text(w.ip), u(w.port), w.model.c_str(), w.managed ? "y " : "n ",
-               w.unavaiable_addr ? "x " : "o ", w.unavaiable_fw ? "x " : "o ", w.upg_state, w.state,
-               w.sub_state, w.sw_ver.c_str(), u(w.uptime / 86400), u(w.uptime % 86400 / 3600),
+               ipv4_to_text(w.ip), u(w.port), text_form(w.model).c_str(),
+               w.managed ? "y " : "n ", w.unavaiable_addr ? "x " : "o ",
+               w.unavaiable_fw ? "x " : "o ", w.upg_state, w.state, w.sub_state,
+               text_form(w.sw_ver).c_str(), u(w.uptime / 86400), u(w.uptime % 86400 / 3600),
                u(w.uptime % 3600 / 60), u(w.uptime % 60));
     }
     print_closing(list);

@@ -107,6 +107,10 @@ for s in native sanitize armhf; do
   awk '/tests passed, .* tests failed out of/ { p = 1 } p && !/^Errors while running CTest/ && NF' \
     "$logs/$s.log"
 done
+if [ -s "$logs/armhf.log" ]; then
+  echo "--- armhf sizes:"
+  grep -E ' KiB of +[0-9]+ KiB' "$logs/armhf.log" || true
+fi
 if [ $failed -ne 0 ]; then
   echo "test.sh: a stage failed (outputs in build-logs/)"
 fi

@@ -6,5 +6,3 @@ add_executable(ac_sim ${ACSIM_SOURCES})
 # a header-only library; its package file is architecture-independent.
 pkg_check_modules(NLOHMANN_JSON REQUIRED IMPORTED_TARGET nlohmann_json)
 target_link_libraries(ac_sim PRIVATE PkgConfig::NLOHMANN_JSON)
-# Configuration requests are decoded with qor's key tables and data-rate texts.
-target_link_libraries(ac_sim PRIVATE qor_core)

@@ -21,6 +21,15 @@ namespace acsim {
 // Set by SIGTERM/SIGINT: reads give up instead of retrying, the accept loop ends.
 extern volatile sig_atomic_t stop_requested;
 
+// Bounds that keep the simulator standing whatever it is fed, generous for any real fleet.
+constexpr size_t FILE_BYTES_MAX = size_t{32} << 20;  // fleet file, status fleet, saved fleet
+constexpr size_t DEPTH_MAX = 64;  // nesting of the status fleet's objects and arrays
+constexpr uint32_t CONFIG_BODY_MAX = uint32_t{16} << 20;  // body of a configuration request
+constexpr size_t STRAY_BYTES_MAX = 4096;  // read (and logged) after the closing byte
+constexpr size_t LOG_BYTES_MAX = size_t{64} << 20;  // each direction of a connection's log
+constexpr int CONN_TIME_DEFAULT = 30;  // seconds a connection may last
+constexpr int IDLE_SECONDS = 10;  // a peer that sends nothing for this long is let go
+
 using mac_t = std::array<uint8_t, 6>;
 
 // One WTP of the fleet. Attributes are free-form `key=value` pairs from the fleet file:
@@ -47,6 +56,7 @@ struct config {
     long cut_after = -1;          // close after this many reply bytes (-1: never)
     bool reset_on_cut = false;    // end a cut connection with a reset, not a close
     int max_connections = -1;     // stop after this many connections (-1: never)
+    int conn_time = CONN_TIME_DEFAULT;  // seconds a connection may last (0: no limit)
     std::map<std::string, std::string> globals;  // other `key value` lines of the fleet file
     std::vector<wtp> fleet;
     std::shared_ptr<status_fleet> status;  // null without a status fleet
@@ -61,6 +71,11 @@ std::shared_ptr<status_fleet> load_status(const std::string &path);
 // Whether the status fleet has a record of `mac`, and how many records it has.
 bool status_knows(const config &cfg, const mac_t &mac);
 size_t status_size(const config &cfg);
+
+// Writes `text` whole to `path`: into "PATH.tmp", created exclusively (never through a
+// link left there), synced, then renamed into place. False with errno set and the name
+// that failed in `failed`; the temporary is then gone and `path` as it was.
+bool write_file_whole(const std::string &path, const std::string &text, std::string &failed);
 
 // Number from text (decimal or 0x hex); false if not a number.
 bool parse_number(const std::string &text, uint32_t &out);
@@ -107,11 +122,26 @@ public:
     const std::vector<std::string> &notes() const { return notes_; }
     bool cut() const { return cut_; }
 
+    // Bytes of each direction beyond what the log keeps.
+    size_t received_unlogged() const { return in_dropped_; }
+    size_t sent_unlogged() const { return out_dropped_; }
+
 private:
     bool send_reply(const uint8_t *p, size_t n);
+    bool send_all(const uint8_t *p, size_t n, size_t &done);
+    // Waits until the socket is ready for `events` (POLLIN, POLLOUT); false when the
+    // connection's time is up (logged once), when `idle` and the peer is silent for
+    // IDLE_SECONDS, or on a failure or a stop request.
+    bool wait(short events, bool idle);
+    void log_in(const uint8_t *p, size_t n);
+    void log_out(const uint8_t *p, size_t n);
 
     int fd_;
     const config &cfg_;
+    int64_t deadline_ms_ = -1;  // monotonic clock; -1: no limit
+    bool timed_out_ = false;
+    size_t in_dropped_ = 0;
+    size_t out_dropped_ = 0;
     std::vector<uint8_t> in_;
     std::vector<uint8_t> pending_;
     const std::vector<uint8_t> *prepared_ = nullptr;

@@ -1,4 +1,5 @@
-// ac_sim: configuration items applied to the status fleet, decoded with qor's key tables.
+// ac_sim: configuration items applied to the status fleet, decoded with the simulator's own
+// key tables (acsim_keys.h), not the client's.
 //
 // An item is found by its type and its number of index bytes: a key row (one index byte
 // per array level of its key path, a list one byte fewer) or an array count item (one
@@ -9,44 +10,11 @@
 #include <cstring>
 
 #include "acsim_json.h"
-#include "config.h"
-#include "rate.h"
+#include "acsim_keys.h"
 
 namespace acsim {
 
 namespace {
-
-int brackets(const char *path) {
-    int n = 0;
-    for (const char *p = path; (p = strstr(p, "[]")); p += 2) ++n;
-    return n;
-}
-
-bool is_list(const cfg_key &row) {
-    return row.encoding == ENC_MAC_LIST || row.encoding == ENC_NAME_LIST;
-}
-
-int index_bytes(const cfg_key &row) { return brackets(row.key) - (is_list(row) ? 1 : 0); }
-
-const cfg_key *row_of(const cfg_key *table, uint16_t type, size_t klen) {
-    for (const cfg_key *row = table; row->key; ++row)
-        if (row->item_type == type && static_cast<size_t>(index_bytes(*row)) == klen) return row;
-    return nullptr;
-}
-
-const cfg_count_item *count_of(uint16_t type, size_t klen) {
-    for (const cfg_count_item &c : cfg_count_items)
-        if (c.item_type == type && static_cast<size_t>(brackets(c.key)) == klen) return &c;
-    return nullptr;
-}
-
-// Whether some row of `table` lies under the array `key` ("...[]").
-bool table_has(const cfg_key *table, const char *key) {
-    size_t n = strlen(key);
-    for (const cfg_key *row = table; row->key; ++row)
-        if (strncmp(row->key, key, n) == 0 && row->key[n] == '.') return true;
-    return false;
-}
 
 uint32_t be32(const std::string &v) {
     const auto *b = reinterpret_cast<const uint8_t *>(v.data());
@@ -123,7 +91,7 @@ private:
     std::string &why_;
 };
 
-bool out_of_range(const cfg_key &row, int64_t v, const std::string &where, std::string &why) {
+bool out_of_range(const key_row &row, int64_t v, const std::string &where, std::string &why) {
     if (v >= row.min && v <= row.max) return false;
     why = where + ": " + std::to_string(v) + " is out of range (" + std::to_string(row.min) +
           " to " + std::to_string(row.max) + ")";
@@ -131,29 +99,28 @@ bool out_of_range(const cfg_key &row, int64_t v, const std::string &where, std::
 }
 
 // The value of one item by its row's encoding; false with the reason.
-bool decode(const cfg_key &row, const std::string &v, const std::string &where, json &out,
+bool decode(const key_row &row, const std::string &v, const std::string &where, json &out,
             std::string &why) {
-    static const size_t sizes[] = {4, 2, 0, 4, 4, 12, 4, 16, 6, 256};  // by cfg_encoding
-    size_t size = sizes[row.encoding];
-    bool multiple = is_list(row);
+    size_t size = form_size(row.form);
+    bool multiple = is_list(row.form);
     if (size && (multiple ? v.size() % size != 0 : v.size() != size)) {
         why = where + ": " + std::to_string(v.size()) + " value bytes for " +
               (multiple ? "entries of " : "") + std::to_string(size);
         return false;
     }
-    switch (row.encoding) {
-    case ENC_U32:
-    case ENC_U16: {
-        uint32_t raw = row.encoding == ENC_U32 ? be32(v) : be32(std::string(2, '\0') + v);
+    switch (row.form) {
+    case FORM_U32:
+    case FORM_U16: {
+        uint32_t raw = row.form == FORM_U32 ? be32(v) : be32(std::string(2, '\0') + v);
         // Rows that take negative numbers hold signed ones.
         int64_t n = row.min >= 0 ? int64_t{raw}
-                    : row.encoding == ENC_U32 ? int64_t{static_cast<int32_t>(raw)}
-                                              : int64_t{static_cast<int16_t>(raw)};
+                    : row.form == FORM_U32 ? int64_t{static_cast<int32_t>(raw)}
+                                           : int64_t{static_cast<int16_t>(raw)};
         if (out_of_range(row, n, where, why)) return false;
         out = n;
         return true;
     }
-    case ENC_TEXT:
+    case FORM_TEXT:
         if (v.size() < static_cast<uint32_t>(row.min) || v.size() > static_cast<uint32_t>(row.max)) {
             why = where + ": " + std::to_string(v.size()) + " bytes of text, out of range (" +
                   std::to_string(row.min) + "-" + std::to_string(row.max) + ")";
@@ -165,17 +132,17 @@ bool decode(const cfg_key &row, const std::string &v, const std::string &where, 
         }
         out = v;
         return true;
-    case ENC_IPV4:
-    case ENC_OPT_IPV4: out = dotted(v, 0); return true;
-    case ENC_IP_TRIPLE: out = dotted(v, 0) + "/" + dotted(v, 4) + "/" + dotted(v, 8); return true;
-    case ENC_RATE: out = rate_to_text(static_cast<int32_t>(be32(v))); return true;
-    case ENC_PASSWORD: out = md5_to_text(reinterpret_cast<const uint8_t *>(v.data())); return true;
-    case ENC_MAC_LIST:
+    case FORM_IPV4:
+    case FORM_OPT_IPV4: out = dotted(v, 0); return true;
+    case FORM_ADDR_TRIPLE: out = dotted(v, 0) + "/" + dotted(v, 4) + "/" + dotted(v, 8); return true;
+    case FORM_RATE: out = rate_text(static_cast<int32_t>(be32(v))); return true;
+    case FORM_DIGEST: out = digest_text(reinterpret_cast<const uint8_t *>(v.data())); return true;
+    case FORM_MAC_LIST:
         out = json::array();
         for (size_t at = 0; at < v.size(); at += 6)
-            out.push_back(mac_to_text(reinterpret_cast<const uint8_t *>(v.data()) + at));
+            out.push_back(mac_upper(reinterpret_cast<const uint8_t *>(v.data()) + at));
         return true;
-    case ENC_NAME_LIST:
+    case FORM_NAME_LIST:
         out = json::array();
         for (size_t at = 0; at < v.size(); at += 256) {
             std::string name(v.c_str() + at, strnlen(v.data() + at, 256));
@@ -191,20 +158,20 @@ bool decode(const cfg_key &row, const std::string &v, const std::string &where, 
     return false;
 }
 
-bool apply_row(json &cfg, const cfg_key &row, const tlv &it, std::string &why) {
+bool apply_row(json &cfg, const key_row &row, const tlv &it, std::string &why) {
     std::string where;
     locator loc(cfg, why);
     json value;
-    if (row.encoding == ENC_PASSWORD) {
+    if (row.form == FORM_DIGEST) {
         // The access point keeps the digest only, and shows it as password_md5.
         json *slot = loc.find("wtp_cfg.password_md5", it.key, false, where);
         if (!slot || !decode(row, it.value, where, value, why)) return false;
         *slot = value;
         return true;
     }
-    json *slot = loc.find(row.key, it.key, is_list(row), where);
+    json *slot = loc.find(row.path, it.key, is_list(row.form), where);
     if (!slot || !decode(row, it.value, where, value, why)) return false;
-    if (strcmp(row.key, "wtp_cfg.radio[].wlan[].hotspot20") == 0) {
+    if (strcmp(row.path, "wtp_cfg.radio[].wlan[].hotspot20") == 0) {
         // hotspot20 is a JSON text of its own; an empty one is absent.
         const std::string &t = value.get_ref<const std::string &>();
         if (t.empty()) {
@@ -224,10 +191,10 @@ bool apply_row(json &cfg, const cfg_key &row, const tlv &it, std::string &why) {
 }
 
 // A count item: its array gets that many elements (new ones empty objects).
-bool apply_count(json &cfg, const cfg_count_item &count, const tlv &it, std::string &why) {
+bool apply_count(json &cfg, const count_row &count, const tlv &it, std::string &why) {
     std::string where;
     locator loc(cfg, why);
-    json *array = loc.find(count.key, it.key, true, where);
+    json *array = loc.find(count.path, it.key, true, where);
     if (!array) return false;
     if (it.value.size() != 4) {
         why = where + ": " + std::to_string(it.value.size()) + " value bytes for a count of 4";
@@ -241,7 +208,7 @@ bool apply_count(json &cfg, const cfg_count_item &count, const tlv &it, std::str
     while (array->size() > n) array->erase(array->size() - 1);
     while (array->size() < n) array->push_back(json::object());
     // The LAN port count the fleet may carry beside the array gives way.
-    if (strcmp(count.key, "wtp_cfg.lan_port[]") == 0) cfg.erase("lan_port_count");
+    if (strcmp(count.path, "wtp_cfg.lan_port[]") == 0) cfg.erase("lan_port_count");
     return true;
 }
 
@@ -273,30 +240,30 @@ bool apply_items(json &record, uint8_t dev, const std::vector<tlv> &items, std::
     uint8_t type = 0;
     auto t = record.find("wtp_type");
     if (t != record.end() && t->is_number_unsigned()) type = t->get<uint8_t>();
-    bool switch_file = dev == WTP_TYPE_SWITCH;
-    if ((type == WTP_TYPE_SWITCH || type == WTP_TYPE_AP) && switch_file != (type == WTP_TYPE_SWITCH)) {
+    bool switch_file = dev == DEV_SWITCH;
+    if ((type == DEV_SWITCH || type == DEV_AP) && switch_file != (type == DEV_SWITCH)) {
         why = switch_file ? "a switch configuration for an access point"
                           : "an access-point configuration for a switch";
         return false;
     }
     json &cfg = record["wtp_cfg"];
     if (!cfg.is_object()) cfg = json::object();
-    const cfg_key *table = cfg_key_table(dev);
-    const cfg_key *other = cfg_key_table(switch_file ? WTP_TYPE_AP : WTP_TYPE_SWITCH);
+    key_table table = keys_of(dev);
+    key_table other = keys_of(switch_file ? DEV_AP : DEV_SWITCH);
     for (const tlv &it : items) {
-        if (const cfg_key *row = row_of(table, it.type, it.key.size())) {
+        if (const key_row *row = find_key(table, it.type, it.key.size())) {
             if (!apply_row(cfg, *row, it, why)) return false;
             continue;
         }
-        const cfg_count_item *count = count_of(it.type, it.key.size());
-        if (count && table_has(table, count->key)) {
+        const count_row *count = find_count(it.type, it.key.size());
+        if (count && has_keys_under(table, count->path)) {
             if (!apply_count(cfg, *count, it, why)) return false;
             continue;
         }
         // What qor sends whatever the device type is skipped: the count of an array the
         // device does not have, an empty list of the other device type's table.
-        const cfg_key *theirs = row_of(other, it.type, it.key.size());
-        if (count || (theirs && is_list(*theirs) && it.value.empty())) continue;
+        const key_row *theirs = find_key(other, it.type, it.key.size());
+        if (count || (theirs && is_list(theirs->form) && it.value.empty())) continue;
         char key[3 * 64 + 1] = "";
         for (size_t i = 0; i < it.key.size() && i < 64; ++i)
             snprintf(key + 3 * i, 4, " %02x", static_cast<uint8_t>(it.key[i]));

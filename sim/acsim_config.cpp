@@ -2,29 +2,45 @@
 #include <string>
 
 #include "acsim_json.h"
-#include "config.h"
+#include "acsim_keys.h"
 
 namespace acsim {
 
 namespace {
 
+bool past_length(session &s, uint32_t len) {
+    s.c.error("TLV items go on past the body length " + std::to_string(len));
+    return false;
+}
+
 // Result codes the AC answers with.
 constexpr uint8_t RESULT_FAILED = 1;
 constexpr uint8_t RESULT_NOT_FOUND = 6;
+constexpr uint8_t RESULT_MAX_MANAGED = 7;
 constexpr uint8_t RESULT_ALREADY_MANAGED = 8;
 constexpr uint8_t RESULT_NOT_MANAGED = 9;
 constexpr uint8_t RESULT_INCORRECT_CONFIG = 19;
 
-// Reads TLV items until a u16 type of 0; adds the bytes of the items to *total.
-bool read_tlv_list(session &s, uint32_t *total, std::vector<tlv> &items) {
+// Item type of the fixed IP settings in an add request (20 bytes: IP, mask, gateway, DNS).
+constexpr uint16_t ADD_ITEM_IP = 3;
+
+// Reads TLV items until a u16 type of 0, within the `*left` bytes that the body length
+// leaves them (the end marker included); adds the bytes of the items to *total. Items that
+// go on past the body length end the request.
+bool read_tlv_list(session &s, uint32_t len, uint32_t *left, uint32_t *total,
+                   std::vector<tlv> &items) {
     for (;;) {
         tlv it;
         uint16_t klen, vlen;
+        if (*left < 2) return past_length(s, len);
         if (!s.c.u16(it.type)) return false;
+        *left -= 2;
         if (it.type == 0) return true;
-        if (!s.c.u16(klen) || !s.c.text(klen, it.key) || !s.c.u16(vlen) ||
-            !s.c.text(vlen, it.value))
-            return false;
+        if (*left < 4 || !s.c.u16(klen) || *left < 4u + klen) return past_length(s, len);
+        if (!s.c.text(klen, it.key) || !s.c.u16(vlen)) return false;
+        if (*left < 4u + klen + vlen) return past_length(s, len);
+        if (!s.c.text(vlen, it.value)) return false;
+        *left -= 4u + klen + vlen;
         *total += 6u + klen + vlen;
         items.push_back(std::move(it));
     }
@@ -82,7 +98,7 @@ uint8_t add_to_fleet(session &s, const mac_t &mac, const std::vector<tlv> &items
                 why = "the management list is full";
                 return false;
             }
-            doc["wtp_list"].push_back({{"wtp_type", 0}, {"mac", mac_to_text(mac.data())},
+            doc["wtp_list"].push_back({{"wtp_type", 0}, {"mac", mac_upper(mac.data())},
                                        {"managed", 1}, {"state", 0}});
             rec = &doc["wtp_list"].back();
         }
@@ -169,15 +185,24 @@ bool handle_config(session &s) {
     uint32_t len, wait;
     uint8_t type, several;
     std::vector<mac_t> macs;
-    if (!s.c.u32(len) || !read_mac_list(s, macs) || !s.c.u8(type) || !s.c.u32(wait) ||
-        !s.c.u8(several))
+    if (!s.c.u32(len)) return false;
+    // The body length bounds what is read: no more than it announces, and it announces
+    // no more than a real configuration could need.
+    if (len > CONFIG_BODY_MAX) {
+        s.c.error("body length " + std::to_string(len) + ", more than " +
+                  std::to_string(CONFIG_BODY_MAX) + " bytes");
         return false;
+    }
+    if (!read_mac_list(s, macs) || !s.c.u8(type) || !s.c.u32(wait) || !s.c.u8(several))
+        return false;
+    uint64_t fields = 6u * uint64_t{macs.size()} + 8;
+    uint32_t left = len > fields ? static_cast<uint32_t>(len - fields) : 0;
     std::vector<std::vector<tlv>> lists(several ? macs.size() : 1);
     uint32_t sum = 0;
     size_t items = 0;
     for (std::vector<tlv> &list : lists) {
         uint32_t total = 0;
-        if (!read_tlv_list(s, &total, list)) return false;
+        if (!read_tlv_list(s, len, &left, &total, list)) return false;
         sum += total + 2;
         items += list.size();
     }

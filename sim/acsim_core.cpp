@@ -1,11 +1,15 @@
 // ac_sim: connection I/O, the fleet file and the lookups handlers share.
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "acsim.h"
 
@@ -44,6 +48,51 @@ std::string mac_text(const mac_t &m) {
     char buf[18];
     snprintf(buf, sizeof buf, "%02x:%02x:%02x:%02x:%02x:%02x", m[0], m[1], m[2], m[3], m[4], m[5]);
     return buf;
+}
+
+// ---- files ---------------------------------------------------------------------------
+
+bool write_file_whole(const std::string &path, const std::string &text, std::string &failed) {
+    std::string tmp = path + ".tmp";
+    failed = tmp;
+    // Exclusively: whatever already has the temporary name (a link, a stale file) is left
+    // alone and the write fails.
+    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < text.size()) {
+        ssize_t r = write(fd, text.data() + done, text.size() - done);
+        if (r > 0)
+            done += static_cast<size_t>(r);
+        else if (!(r < 0 && errno == EINTR))
+            ok = false;
+    }
+    ok = ok && fsync(fd) == 0;
+    int saved = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    if (ok) {
+        failed = path;
+        ok = rename(tmp.c_str(), path.c_str()) == 0;
+        saved = errno;
+    }
+    if (!ok) {
+        unlink(tmp.c_str());
+        errno = saved;
+        return false;
+    }
+    // The rename itself lasts once the folder is synced too.
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        fsync(dfd);
+        close(dfd);
+    }
+    return true;
 }
 
 // ---- fleet file ---------------------------------------------------------------------
@@ -107,8 +156,16 @@ bool load_fleet(const char *path, config &cfg) {
     std::string line;
     int lineno = 0;
     bool ok = true;
+    size_t bytes = 0;
     for (;;) {
         int ch = fgetc(f);
+        if (ch != EOF && ++bytes > FILE_BYTES_MAX) {
+            // A device or a runaway file: what a fleet file could never be.
+            fprintf(stderr, "ac_sim: fleet file %s is larger than %zu bytes (line %d)\n", path,
+                    FILE_BYTES_MAX, lineno + 1);
+            ok = false;
+            break;
+        }
         if (ch != EOF && ch != '\n') {
             line += static_cast<char>(ch);
             continue;
@@ -218,19 +275,72 @@ void put_results(session &s, const std::vector<mac_t> &macs, const char *command
 
 // ---- connection ---------------------------------------------------------------------
 
-conn::conn(int fd, const config &cfg) : fd_(fd), cfg_(cfg) {}
+namespace {
+
+int64_t now_ms() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t{ts.tv_sec} * 1000 + ts.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+conn::conn(int fd, const config &cfg) : fd_(fd), cfg_(cfg) {
+    if (cfg.conn_time > 0) deadline_ms_ = now_ms() + int64_t{cfg.conn_time} * 1000;
+}
 
 conn::~conn() = default;
+
+bool conn::wait(short events, bool idle) {
+    for (;;) {
+        if (timed_out_) return false;
+        int64_t left = deadline_ms_ < 0 ? INT_MAX : deadline_ms_ - now_ms();
+        int64_t idle_ms = int64_t{IDLE_SECONDS} * 1000;
+        bool by_deadline = !(idle && idle_ms < left);
+        int wait_ms = static_cast<int>(by_deadline ? (left > 0 ? left : 0) : idle_ms);
+        pollfd p{fd_, events, 0};
+        int r = poll(&p, 1, wait_ms);
+        if (r > 0) return true;
+        if (r < 0 && errno == EINTR) {
+            if (idle && stop_requested) return false;
+            continue;
+        }
+        if (r == 0 && by_deadline && deadline_ms_ >= 0) {
+            timed_out_ = true;
+            error("connection time limit of " + std::to_string(cfg_.conn_time) + " s reached");
+        } else if (r == 0) {
+            // Said in the log, so that a client too slow for the rule shows as such.
+            timed_out_ = true;
+            error("nothing received for " + std::to_string(IDLE_SECONDS) + " s");
+        }
+        return false;
+    }
+}
+
+void conn::log_in(const uint8_t *p, size_t n) {
+    size_t keep = in_.size() < LOG_BYTES_MAX ? LOG_BYTES_MAX - in_.size() : 0;
+    if (keep > n) keep = n;
+    in_.insert(in_.end(), p, p + keep);
+    in_dropped_ += n - keep;
+}
+
+void conn::log_out(const uint8_t *p, size_t n) {
+    size_t keep = out_log_.size() < LOG_BYTES_MAX ? LOG_BYTES_MAX - out_log_.size() : 0;
+    if (keep > n) keep = n;
+    out_log_.insert(out_log_.end(), p, p + keep);
+    out_dropped_ += n - keep;
+}
 
 bool conn::read(void *buf, size_t n) {
     uint8_t *p = static_cast<uint8_t *>(buf);
     size_t done = 0;
     while (done < n) {
-        ssize_t r = recv(fd_, p + done, n - done, 0);
+        if (!wait(POLLIN, true)) return false;
+        ssize_t r = recv(fd_, p + done, n - done, MSG_DONTWAIT);
         if (r > 0) {
-            in_.insert(in_.end(), p + done, p + done + r);
+            log_in(p + done, static_cast<size_t>(r));
             done += static_cast<size_t>(r);
-        } else if (r < 0 && errno == EINTR && !stop_requested) {
+        } else if (r < 0 && (errno == EINTR || errno == EAGAIN) && !stop_requested) {
             continue;
         } else {
             return false;
@@ -313,35 +423,32 @@ bool conn::send_reply(const uint8_t *p, size_t n) {
         }
     }
     size_t done = 0;
-    bool ok = true;
-    while (done < n) {
-        ssize_t r = send(fd_, p + done, n - done, MSG_NOSIGNAL);
-        if (r > 0) {
-            done += static_cast<size_t>(r);
-        } else if (r < 0 && errno == EINTR) {
-            continue;
-        } else {
-            ok = false;
-            break;
-        }
-    }
-    if (!cfg_.log_file.empty()) out_log_.insert(out_log_.end(), p, p + done);
+    bool ok = send_all(p, n, done);
+    if (!cfg_.log_file.empty()) log_out(p, done);
     reply_bytes_ += static_cast<long>(done);
     return ok && !cut_;
 }
 
-bool conn::send_direct(const void *p, size_t n) {
-    const uint8_t *b = static_cast<const uint8_t *>(p);
-    size_t done = 0;
+// Sends until all is sent, the send fails or the connection's time is up.
+bool conn::send_all(const uint8_t *p, size_t n, size_t &done) {
+    done = 0;
     while (done < n) {
-        ssize_t r = send(fd_, b + done, n - done, MSG_NOSIGNAL);
+        ssize_t r = send(fd_, p + done, n - done, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (r > 0)
             done += static_cast<size_t>(r);
+        else if (r < 0 && errno == EAGAIN && wait(POLLOUT, false))
+            continue;
         else if (!(r < 0 && errno == EINTR))
-            break;
+            return false;
     }
-    out_log_.insert(out_log_.end(), b, b + done);
-    return done == n;
+    return true;
+}
+
+bool conn::send_direct(const void *p, size_t n) {
+    size_t done = 0;
+    bool ok = send_all(static_cast<const uint8_t *>(p), n, done);
+    log_out(static_cast<const uint8_t *>(p), done);
+    return ok;
 }
 
 namespace {

@@ -63,6 +63,8 @@ const char usage_text[] =
     "  --cut N                close the connection after N reply bytes\n"
     "  --reset                with --cut: reset the connection instead of closing it\n"
     "  --max-connections N    stop after N connections\n"
+    "  --conn-time SECONDS    end a connection SECONDS after it was accepted (default 30;\n"
+    "                         0: no limit); a peer silent for 10 s is let go in any case\n"
     "  --quiet                do not print a line per request on standard output\n"
     "  --help                 this text\n"
     "\n"
@@ -81,11 +83,21 @@ const char usage_text[] =
     "or --result fixes their answer: adding a WTP makes it managed (an unknown MAC becomes\n"
     "a record of type 0 that has not joined; 8 already managed, 7 when max_wtps are\n"
     "managed) and puts the fixed IP settings in its \"wtp_cfg\"; deleting makes it\n"
-    "unmanaged (6 not found, 9 not managed); a configuration is decoded with qor's key\n"
+    "unmanaged (6 not found, 9 not managed); a configuration is decoded with its own key\n"
     "tables into \"wtp_cfg\" of a managed WTP as a whole, or refused with 19 and a message\n"
     "saying what is wrong; the AC summary's managed_wtps follows. Other requests answer for\n"
     "the status fleet's WTPs as for listed WTPs (result, default 0).\n"
     "A fleet value that does not fit stops the start with a message naming its place.\n"
+    "\n"
+    "Bounds: the fleet file and the status fleet hold at most 32 MiB (33554432 bytes), and\n"
+    "the status fleet nests objects and arrays at most 64 levels deep (the outer object is\n"
+    "the first); a file or a place beyond them stops the start with a message naming it,\n"
+    "and a change beyond them (a deep hotspot20, a fleet that --save would write larger) is\n"
+    "refused with 19. --save writes FILE.tmp, created afresh (an existing FILE.tmp, a link\n"
+    "say, fails the write), syncs it and renames it to FILE. A configuration request's body\n"
+    "length is at most 16 MiB (16777216) and bounds the items read; one beyond it, or items\n"
+    "that go on past it, end the connection. At most 4096 bytes after the closing byte are\n"
+    "read and logged; a connection's log keeps at most 64 MiB each way.\n"
     "\n"
     "Log blocks, one per connection: \"recv HEX\", \"sent HEX\", then \"note ...\" and\n"
     "\"error ...\" lines, then \"end\". SIGTERM or SIGINT stops the simulator.\n";
@@ -109,15 +121,18 @@ void write_log(const config &cfg, const conn &c) {
     }
     std::string block = "recv " + hex(c.received()) + "\nsent " + hex(c.sent()) + "\n";
     for (const std::string &n : c.notes()) block += n + "\n";
+    if (c.received_unlogged())
+        block += "note " + std::to_string(c.received_unlogged()) + " received bytes not logged\n";
+    if (c.sent_unlogged())
+        block += "note " + std::to_string(c.sent_unlogged()) + " sent bytes not logged\n";
     block += "end\n";
     fputs(block.c_str(), f);
     fclose(f);
 }
 
 void serve(config &cfg, int fd, bool quiet) {
-    // A client that neither sends nor closes must not hold the simulator forever.
-    timeval tv{10, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    // A client that neither sends nor closes, or sends slowly without end, must not hold
+    // the simulator: the connection waits IDLE_SECONDS for a byte and conn_time in all.
     conn c(fd, cfg);
     session s{cfg, c};
     uint8_t word[4] = {static_cast<uint8_t>(cfg.admission >> 24),
@@ -150,10 +165,14 @@ void serve(config &cfg, int fd, bool quiet) {
         if (!c.flush() || !ok) break;
     }
     if (closing_byte) {
-        // Whatever follows the closing byte is logged, so that stray bytes show.
+        // Whatever follows the closing byte is logged, so that stray bytes show; only so
+        // much of it, so that a peer that goes on sending does not hold the simulator.
         uint8_t b;
-        while (c.u8(b)) {
-        }
+        size_t stray = 0;
+        while (stray < STRAY_BYTES_MAX && c.u8(b)) ++stray;
+        if (stray == STRAY_BYTES_MAX)
+            c.note("stopped reading after " + std::to_string(stray) +
+                   " bytes after the closing byte");
     }
     if (c.cut() && cfg.reset_on_cut) {
         linger lg{1, 0};
@@ -243,7 +262,7 @@ int sim_main(int argc, char **argv) {
             }
             admission = w;
         } else if (a == "--port" || a == "--admission-bytes" || a == "--cut" ||
-                   a == "--max-connections") {
+                   a == "--max-connections" || a == "--conn-time") {
             if (!value(v) || !arg_number(a.c_str(), v, num) || num < 0) return 2;
             if (a == "--port") {
                 if (num > 65535) {
@@ -255,6 +274,12 @@ int sim_main(int argc, char **argv) {
                 cfg.admission_bytes = static_cast<size_t>(num);
             } else if (a == "--cut") {
                 cfg.cut_after = num;
+            } else if (a == "--conn-time") {
+                if (num > 86400) {
+                    fprintf(stderr, "ac_sim: --conn-time out of range\n");
+                    return 2;
+                }
+                cfg.conn_time = static_cast<int>(num);
             } else {
                 cfg.max_connections = static_cast<int>(num);
             }
@@ -298,14 +323,11 @@ int sim_main(int argc, char **argv) {
     socklen_t alen = sizeof addr;
     getsockname(ls, reinterpret_cast<sockaddr *>(&addr), &alen);
     int port = ntohs(addr.sin_port);
-    if (!cfg.port_file.empty()) {
-        std::string tmp = cfg.port_file + ".tmp";
-        FILE *f = fopen(tmp.c_str(), "w");
-        if (!f || fprintf(f, "%d\n", port) < 0 || fclose(f) != 0 ||
-            rename(tmp.c_str(), cfg.port_file.c_str()) != 0) {
-            fprintf(stderr, "ac_sim: cannot write %s\n", cfg.port_file.c_str());
-            return 1;
-        }
+    std::string failed;
+    if (!cfg.port_file.empty() &&
+        !write_file_whole(cfg.port_file, std::to_string(port) + "\n", failed)) {
+        fprintf(stderr, "ac_sim: cannot write %s\n", cfg.port_file.c_str());
+        return 1;
     }
 
     struct sigaction sa{};

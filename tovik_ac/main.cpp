@@ -4,11 +4,16 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "stdout_check.h"
 #include "tovik_ac.h"
 #include "tovik_util.h"
 
 int main(int argc, char **argv)
 {
+    // The results are printed: output that could not be written is a failed run. Standard
+    // output is where the failure is, so it is told on standard error.
+    if (!stdout_check::check_at_exit("[ERR] Writing standard output failed: %s\n", 1))
+        return 1;
     init_config();
     if (int rc = checkoption(argc, argv))
         return rc;

@@ -1,12 +1,10 @@
 """ac_sim parses every request code field by field and answers with the layouts qor reads."""
-import os
 import socket
 import struct
-import sys
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "qor"))
-from simctl import AcSim, mac_bytes  # noqa: E402
+from simctl import AcSim, mac_bytes
+from wire import item as tlv
 
 A, B = "00:11:22:33:44:55", "00:11:22:33:44:66"
 MA, MB = mac_bytes(A), mac_bytes(B)
@@ -23,10 +21,6 @@ wtp 00:11:22:33:44:66 result=9 sh=12 fwstep=2
 
 def macs(*m):
     return struct.pack(">H", len(m)) + b"".join(m)
-
-
-def tlv(t, key, value):
-    return struct.pack(">HH", t, len(key)) + key + struct.pack(">H", len(value)) + value
 
 
 ITEMS = tlv(3, b"", bytes(20)) + tlv(7, b"\x01\x02", b"ab")

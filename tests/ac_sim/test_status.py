@@ -9,38 +9,16 @@ import json
 import os
 import socket
 import struct
-import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "qor"))
-import harness  # noqa: E402
-from simctl import AcSim, mac_bytes  # noqa: E402
-
-
-def u8(v):
-    return struct.pack(">B", v)
-
-
-def u16(v):
-    return struct.pack(">H", v & 0xFFFF)
-
-
-def u32(v):
-    return struct.pack(">I", v & 0xFFFFFFFF)
-
-
-def text(s):
-    b = s.encode()
-    return u16(len(b)) + b
+import harness
+from simctl import AcSim, mac_bytes
+from wire import addr, text, u8, u16, u32
 
 
 def mac(s):
     return mac_bytes(s)
-
-
-def addr(s):
-    return socket.inet_aton(s)
 
 
 def caps(first):

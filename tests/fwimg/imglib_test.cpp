@@ -1,11 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <random>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "imglib.h"
+#include "out_file.h"
 
 namespace {
 
@@ -230,6 +238,107 @@ TEST(SwitchModels, RowsArePlausible)
         EXPECT_STREQ(row.name, imglib::switch_model_name(row.magic));
     }
     EXPECT_EQ(nullptr, imglib::switch_model_name(0x80800002));
+}
+
+// What stands at an output's name before it is put in place, and what each way of placing it
+// must leave there: the new bytes in a regular file of its own, or the old state untouched.
+TEST(OutFile, PlacesOnlyWholeFilesAndNeverFollowsLinks)
+{
+    enum class before { nothing, file, link, dangling_link, directory };
+    struct place_case {
+        before at_name;
+        bool replace;
+        int expected;
+    };
+    const place_case cases[] = {
+        {before::nothing, true, 0},        {before::nothing, false, 0},
+        {before::file, true, 0},           {before::file, false, -EEXIST},
+        {before::link, true, 0},           {before::link, false, -EEXIST},
+        {before::dangling_link, true, 0},  {before::dangling_link, false, -EEXIST},
+        {before::directory, true, -EISDIR}, {before::directory, false, -EEXIST},
+    };
+    auto slurp = [](const std::string& path) {
+        std::string out;
+        int fd = open(path.c_str(), O_RDONLY);
+        char buf[64];
+        for (ssize_t n; fd >= 0 && (n = read(fd, buf, sizeof buf)) > 0;)
+            out.append(buf, static_cast<std::size_t>(n));
+        if (fd >= 0)
+            close(fd);
+        return out;
+    };
+    auto entries = [](const std::string& dir) {
+        std::vector<std::string> names;
+        DIR* d = opendir(dir.c_str());
+        for (dirent* e; d && (e = readdir(d));)
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.push_back(e->d_name);
+        if (d)
+            closedir(d);
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    for (const place_case& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.at_name) << " replace " << c.replace);
+        char tmpl[] = "/tmp/out_file_test.XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(tmpl));
+        const std::string dir = tmpl, name = dir + "/out", victim = dir + "/victim";
+        std::vector<std::string> listing = {"out"};
+        {
+            int fd = open(victim.c_str(), O_WRONLY | O_CREAT, 0600);
+            ASSERT_EQ(3, write(fd, "old", 3));
+            close(fd);
+            listing.push_back("victim");
+        }
+        if (c.at_name == before::file)
+            ASSERT_EQ(0, link(victim.c_str(), name.c_str()));
+        else if (c.at_name == before::link)
+            ASSERT_EQ(0, symlink(victim.c_str(), name.c_str()));
+        else if (c.at_name == before::dangling_link)
+            ASSERT_EQ(0, symlink((dir + "/none").c_str(), name.c_str()));
+        else if (c.at_name == before::directory)
+            ASSERT_EQ(0, mkdir(name.c_str(), 0700));
+        else
+            listing.erase(listing.begin());
+
+        imglib::out_file f;
+        ASSERT_EQ(0, f.create(name));
+        ASSERT_EQ(0, f.write("new", 3));
+        EXPECT_EQ(c.expected, f.commit(c.replace));
+        struct stat st;
+        if (c.expected == 0) {
+            ASSERT_EQ(0, lstat(name.c_str(), &st));
+            EXPECT_TRUE(S_ISREG(st.st_mode));
+            EXPECT_EQ(0600u, st.st_mode & 07777);
+            EXPECT_EQ("new", slurp(name));
+            if (c.at_name == before::nothing)
+                listing.insert(listing.begin(), "out");
+        } else if (c.at_name == before::dangling_link) {
+            EXPECT_EQ(0, lstat(name.c_str(), &st));
+            EXPECT_TRUE(S_ISLNK(st.st_mode));
+        }
+        // The old file is never written through, and no temporary file is left behind.
+        EXPECT_EQ("old", slurp(victim));
+        EXPECT_EQ(listing, entries(dir));
+        rmdir(name.c_str());
+        unlink(name.c_str());
+        unlink(victim.c_str());
+        ASSERT_EQ(0, rmdir(dir.c_str()));
+    }
+}
+
+// A temporary file never put in place leaves nothing behind.
+TEST(OutFile, DiscardedWhenNotPlaced)
+{
+    char tmpl[] = "/tmp/out_file_test.XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(tmpl));
+    const std::string name = std::string(tmpl) + "/out";
+    {
+        imglib::out_file f;
+        ASSERT_EQ(0, f.create(name));
+        ASSERT_EQ(0, f.write("partial", 7));
+    }
+    EXPECT_EQ(0, rmdir(tmpl));  // empty again
 }
 
 }  // namespace

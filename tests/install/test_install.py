@@ -21,6 +21,18 @@ BUILD_DIR, CMAKE = _args.build_dir, _args.cmake
 sys.argv[1:] = _rest  # the rest is unittest's
 
 PROGRAMS = ("qor", "tovik_ac", "fwimg", "fwimg_ac", "lattermark")
+# Beside the programs: staged path -> the built file it is a copy of.
+SHARED = {
+    "usr/share/man/man8/qor.8.gz": "man/gz/qor.8.gz",
+    "usr/share/man/man8/tovik_ac.8.gz": "man/gz/tovik_ac.8.gz",
+    "usr/share/man/man8/fwimg.8.gz": "man/gz/fwimg.8.gz",
+    "usr/share/man/man8/lattermark.8.gz": "man/gz/lattermark.8.gz",
+    "usr/share/man/man5/qor-cfg.5.gz": "man/gz/qor-cfg.5.gz",
+    "usr/share/qor/cfg-ap.schema.json": "share/cfg-ap.schema.json",
+    "usr/share/qor/cfg-switch.schema.json": "share/cfg-switch.schema.json",
+    "usr/share/bash-completion/completions/qor": "share/qor.bash-completion",
+}
+PAGE_LINK = "usr/share/man/man8/fwimg_ac.8.gz"  # the page of fwimg, through a link
 
 
 def read(path):
@@ -40,16 +52,29 @@ class Staging(unittest.TestCase):
         return dest.name
 
     def assert_programs_only(self, dest):
+        """The programs with their pages, schemas and completion: no simulators, no tests."""
         entries = set()
         for folder, dirs, files in os.walk(dest):
             for name in dirs + files:
                 entries.add(os.path.relpath(os.path.join(folder, name), dest))
-        self.assertEqual({"usr", "usr/bin"} | {"usr/bin/" + p for p in PROGRAMS}, entries)
+        files = {"usr/bin/" + p for p in PROGRAMS} | set(SHARED) | {PAGE_LINK}
+        folders = {os.path.dirname(f) for f in files}
+        while True:
+            more = {os.path.dirname(f) for f in folders if os.path.dirname(f)} - folders
+            if not more:
+                break
+            folders |= more
+        self.assertEqual(files | folders, entries)
         for p in PROGRAMS:
             mode = os.lstat(os.path.join(dest, "usr/bin", p)).st_mode
             self.assertTrue(stat.S_ISREG(mode), p)
             # Started by anyone, changed by root only.
             self.assertEqual((0o111, 0), (mode & 0o111, mode & 0o022), "%s: %o" % (p, mode))
+        for staged, built in SHARED.items():
+            mode = os.lstat(os.path.join(dest, staged)).st_mode
+            self.assertEqual(0o644, mode & 0o777, staged)
+            self.assertEqual(read(os.path.join(BUILD_DIR, built)), read(os.path.join(dest, staged)))
+        self.assertEqual("fwimg.8.gz", os.readlink(os.path.join(dest, PAGE_LINK)))
 
     def test_stages_the_five_programs_as_built(self):
         dest = self.install()

@@ -49,9 +49,13 @@ def wait_for(fetch, timeout=20, interval=0.01):
         time.sleep(interval)
 
 
-def run(name, args=(), input=None, env=None, timeout=60, cwd=None):
-    """Run a built program; returns CompletedProcess with bytes stdout/stderr."""
+def run(name, args=(), input=None, env=None, timeout=60, cwd=None, stdout=None):
+    """Run a built program; returns CompletedProcess with bytes stdout/stderr. With `stdout`
+    (a file), standard output goes there instead and stdout is None."""
     full_env = _environment(env)
+    if stdout is not None:
+        return subprocess.run(prog(name) + list(args), input=input, stdout=stdout,
+                              stderr=subprocess.PIPE, env=full_env, timeout=timeout, cwd=cwd)
     return subprocess.run(prog(name) + list(args), input=input, capture_output=True,
                           env=full_env, timeout=timeout, cwd=cwd)
 

@@ -463,15 +463,59 @@ TEST(WtpJson, SecurityObjectFollowsTheSecurityMode) {
     }
 }
 
-TEST(JsonEscape, EscapesTheEightCharactersAndNothingElse) {
-    EXPECT_STREQ("", json_escape(nullptr));
-    const char plain[] = "plain text \x01\x7f";
-    EXPECT_EQ(plain, json_escape(plain));  // returned itself
-    EXPECT_STREQ("\\b\\t\\n\\f\\r\\\"\\/\\\\|\x01\x1f", json_escape("\b\t\n\f\r\"/\\|\x01\x1f"));
-    EXPECT_STREQ("a\\\"b", json_escape("a\"b"));
-    // A previous result may be escaped again.
-    EXPECT_STREQ("a\\\\\\\"b", json_escape(json_escape("a\"b")));
-    EXPECT_STREQ("", json_escape(nullptr));
+// The WLAN's hotspot text is inserted as a value of its own only when it is one JSON value
+// a strict reader takes; anything else (which would break the document or forge members)
+// prints as null.
+TEST(WtpJson, HotspotTextPrintsOnlyWhenItIsOneJsonValue) {
+    const std::string deep64 = std::string(64, '[') + std::string(64, ']');
+    const std::string deep65 = std::string(65, '[') + std::string(65, ']');
+    const std::string digits4000 = std::string(4000, '7');
+    const std::string digits4001 = std::string(4001, '7');
+    struct {
+        std::string text;
+        bool kept;
+    } rows[] = {
+        {R"({"enable":1,"venue":{"group":1,"name":"Caf\u00e9 \"x\""}})", true},
+        {" [1, -2.5e+3, 0.5E-1, -0, true, false, null, \"caf\xC3\xA9\\n\", {}, []]\r\n", true},
+        {deep64, true},
+        {digits4000, true},
+        {"", false},
+        {"{nope", false},
+        {R"({"enable":1},"sw_ver":"9.9")", false},
+        {"{\"a\":\"x\ny\"}", false},   // a line end inside a string
+        {"{\"a\":\"\xff\"}", false},    // not UTF-8
+        {"{\"a\":\"\x01\"}", false},
+        {"01", false},
+        {"1.", false},
+        {"1e", false},
+        {"[1,]", false},
+        {R"({"a" 1})", false},
+        {R"({1:2})", false},
+        {"NaN", false},
+        {R"("\u12")", false},
+        {"1 2", false},
+        {deep65, false},
+        {digits4001, false},
+    };
+    // One WLAN for each text, in one document.
+    wtp_list list;
+    wtp_info &ap = list.items.emplace_back();
+    ap.wtp_type = WTP_TYPE_AP;
+    ap.cfg = std::make_unique<wtp_cfg>();
+    radio_cfg &radio = ap.cfg->radio.emplace_back();
+    for (const auto &r : rows) {
+        EXPECT_EQ(r.kept, json_is_value(r.text.c_str())) << r.text.substr(0, 80);
+        radio.wlan.emplace_back().hotspot20 = r.text;
+    }
+    const std::string got = json_of(list, false, false);
+    size_t at = 0;
+    for (const auto &r : rows) {
+        const std::string want = "\"hotspot20\":" + (r.kept ? r.text : "null") + ",";
+        at = got.find(want, at);
+        ASSERT_NE(std::string::npos, at) << r.text.substr(0, 80);
+        at += want.size();
+    }
+    EXPECT_TRUE(parses_as_json(got));
 }
 
 TEST(JsonEscape, FailedGrowthPrintsTheEmptyText) {

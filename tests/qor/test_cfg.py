@@ -8,6 +8,7 @@ import tempfile
 import unittest
 
 from simctl import SimTestCase, mac_bytes
+from wire import addr as ip, item, u16, u32
 
 M1, M2, M3 = "00:11:22:33:44:55", "00:11:22:33:44:66", "00:11:22:33:44:77"
 X9 = "02:00:00:00:00:09"  # not in the fleet: "not found"
@@ -19,23 +20,6 @@ wtp 00:11:22:33:44:66 add=8 del=9 cfg=19 cfg_msg="bad radio"
 wtp 00:11:22:33:44:77 add=7
 """
 EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "sim")
-
-
-def item(type_, key=b"", value=b""):
-    """One item in wire form: u16 type, u16 key length, key, u16 value length, value."""
-    return struct.pack(">HH", type_, len(key)) + key + struct.pack(">H", len(value)) + value
-
-
-def u32(v):
-    return struct.pack(">I", v & 0xFFFFFFFF)
-
-
-def u16(v):
-    return struct.pack(">H", v & 0xFFFF)
-
-
-def ip(text):
-    return bytes(int(x) for x in text.split("."))
 
 
 def name256(text):

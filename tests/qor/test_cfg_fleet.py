@@ -1,48 +1,20 @@
 """cfg against the simulated AC serving the sample status fleet: what wtps prints for a WTP,
 fed back as a configuration file, leaves the WTP as it was; what cfg changes shows in wtps;
-the management list; what the AC refuses and says; the changed fleet written back."""
+the management list; the changed fleet written back."""
 import copy
 import hashlib
 import json
 import os
-import struct
 import tempfile
 import unittest
 
-from simctl import AcSim, mac_bytes
+from simctl import AcSim, FleetCase
 
 TOP = os.path.join(os.path.dirname(__file__), "../..")
 SAMPLE = os.path.join(TOP, "sim/fleet.json")
 AP, AP2, SW, UNMANAGED = ("00:11:22:33:44:55", "00:11:22:33:44:66", "00:11:22:33:44:77",
                           "00:11:22:33:44:88")
 NEW = "02:00:00:00:00:01"
-
-
-class FleetCase(unittest.TestCase):
-    status_args = ["--status", SAMPLE]
-
-    def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
-        self.sim = AcSim("", self.status_args).__enter__()
-
-    def tearDown(self):
-        self.sim.__exit__(None, None, None)
-        self.tmp.cleanup()
-
-    def run_ok(self, *args, status=0, stderr=b""):
-        r = self.sim.qor(*args)
-        self.assertEqual((r.returncode, r.stderr), (status, stderr), args)
-        return r.stdout
-
-    def records(self, *extra):
-        out = self.run_ok("wtps", "--json", "--password", *extra)
-        return {w["mac"]: w for w in json.loads(b"{" + out + b"}")["wtp_list"]}
-
-    def cfg_file(self, doc, name="cfg.json"):
-        path = os.path.join(self.tmp.name, name)
-        with open(path, "w") as f:
-            json.dump(doc, f)
-        return path
 
 
 class RoundTrip(FleetCase):
@@ -171,66 +143,6 @@ class FullList(FleetCase):
         self.run_ok("cfg", "--add", "--mac", NEW + "," + UNMANAGED, status=1,
                     stderr=b"ERROR: Reach the maximum number of managed Devices.\n")
         self.assertNotIn(NEW, self.records())
-
-
-def item(type_, key=b"", value=b""):
-    return struct.pack(">HH", type_, len(key)) + key + struct.pack(">H", len(value)) + value
-
-
-def config_request(mac, items, dev=3):
-    body = struct.pack(">H", 1) + mac_bytes(mac) + bytes([dev]) + b"\0\0\0\0\0"
-    body += b"".join(items) + b"\0\0"
-    return b"\x05" + struct.pack(">I", len(body)) + body
-
-
-def reply(code, msg):
-    return bytes([code, len(msg)]) + msg.encode()
-
-
-class Refusals(FleetCase):
-    def test_what_the_ac_refuses_and_says(self):
-        before = self.run_ok("wtps", "--json", "--password")
-        u32 = lambda v: struct.pack(">I", v & 0xFFFFFFFF)
-        cases = [
-            # Elements the count items did not make.
-            (AP, [item(19, b"\x05\x00", b"x")], "wtp_cfg.radio[5] does not exist"),
-            (AP, [item(4, b"\x00", u32(1)), item(19, b"\x00\x02", b"x")],
-             "wtp_cfg.radio[0].wlan[2] does not exist"),
-            (AP, [item(23, b"\x00\x00", u32(4095))],
-             "wtp_cfg.radio[0].wlan[0].vlan: 4095 is out of range (0 to 4094)"),
-            (AP, [item(157, value=u32(-721))], "wtp_cfg.timezone: -721 is out of range (-720 to 780)"),
-            (AP, [item(19, b"\x00\x00", b"s" * 33)],
-             "wtp_cfg.radio[0].wlan[0].ssid: 33 bytes of text, out of range (0-32)"),
-            (AP, [item(1, value=b"\xff")], "wtp_cfg.name: the text is not UTF-8"),
-            (AP, [item(41, value=b"\x01\x02")], "wtp_cfg.dns1: 2 value bytes for 4"),
-            (AP, [item(40, b"\x00\x00", b"\x02" * 7)],
-             "wtp_cfg.radio[0].wlan[0].acl.mac: 7 value bytes for entries of 6"),
-            (AP, [item(90, value=b"a" * 256)],
-             "wtp_cfg.ac_list: entry 0 is not a UTF-8 text with its terminating zero"),
-            (AP, [item(164, b"\x00\x00", b"{nope")], "wtp_cfg.radio[0].wlan[0].hotspot20: not a JSON text"),
-            (AP, [item(4, b"\x00", u32(257))], "wtp_cfg.radio: 257 elements, more than index bytes reach"),
-            (AP, [item(200, b"\x01\x02")], "item 200 with index bytes 01 02 has no key"),
-            (AP, [item(1, value=b"a"), item(99, b"\x00", b"\0\0\0\0\0")],
-             "wtp_cfg.radio[0].portal.radius_server2: 5 value bytes for 4"),
-            (SW, [item(1, value=b"a")], "an access-point configuration for a switch"),
-            (AP, [item(1, value=b"a")], "a switch configuration for an access point"),
-        ]
-        for mac, items, msg in cases:
-            dev = 2 if msg.startswith("a switch") else 3
-            self.assertEqual(self.sim.ask(config_request(mac, items, dev)), reply(19, msg), msg)
-        # Nothing of a refused configuration was kept, not even its first items.
-        self.assertEqual(self.run_ok("wtps", "--json", "--password"), before)
-        # The counts of arrays a device does not have, and the empty lists of the other
-        # device type, are skipped.
-        self.assertEqual(self.sim.ask(config_request(SW, [
-            item(4, b"\x00", u32(1)), item(17, b"\x00\x00", u32(1)), item(93, b"\x00", u32(2)),
-            item(40, b"\x00\x00"), item(161, b"\x00\x00"), item(1, value=b"sw")], dev=2)),
-            reply(0, ""))
-        self.assertEqual(self.records()[SW]["wtp_cfg"]["name"], "sw")
-        # Through qor, the reason is shown after the result.
-        self.run_ok("cfg", "--mac", SW, "--file", self.cfg_file({"wtp_cfg": {"name": "a"}}),
-                    status=1, stderr=b"ERROR: Incorrect configuration for device "
-                    b"00:11:22:33:44:77.\nMsg: an access-point configuration for a switch.\n")
 
 
 class Saved(FleetCase):

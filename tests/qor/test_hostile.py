@@ -4,20 +4,17 @@ huge counts and lengths, and garbage where markers and presence bytes go. Every 
 itself with its status, nothing but the messages the reply earns, and little memory."""
 import os
 import random
-import socket
-import time
 import unittest
 
-import harness
 from simctl import AcSim, mac_bytes
-from test_status_cmds import LoopbackAc, common, plain, text, u8, u16, u32
+from standin_ac import HostileAc
+from test_status_cmds import common, plain
+from wire import text, u8, u16, u32
 
 TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../..")
 M1, M2 = "00:11:22:33:44:55", "00:11:22:33:44:66"
 M3 = "02:00:00:00:00:09"  # not in the fleet: added, then deleted again
 MAX_RSS_KIB = 16 * 1024
-# A sanitizer's shadow memory and quarantine are not the program's: its leak checks stand in.
-MEASURE_RSS = not harness.EMULATOR and not os.environ.get("SANITIZER_PRELOAD")
 
 FLEET = """status %s/sim/fleet.json
 bgscan_status 0,0,0
@@ -39,40 +36,6 @@ REQUESTS = [
     ["cfg", "--mac", M3, "--del"],
     ["cfg", "--mac", M1 + "," + M2, "--file", os.path.join(TOP, "sim/cfg-ap.json")],
 ]
-
-
-class HostileAc(LoopbackAc):
-    """One connection on loopback: sends `stream` (the admission word first) in pieces of
-    `chunk` bytes, then closes its side and reads whatever qor sends until qor closes."""
-
-    def __init__(self, stream, chunk=0, pause=0.0):
-        self.stream, self.chunk, self.pause = stream, chunk, pause
-        super().__init__()
-
-    def serve(self):
-        try:
-            conn, _ = self.listener.accept()
-        except OSError:
-            return
-        with conn:
-            conn.settimeout(60)
-            conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-            try:
-                step = self.chunk or max(1, len(self.stream))
-                for i in range(0, len(self.stream), step):
-                    conn.sendall(self.stream[i:i + step])
-                    if self.pause:
-                        time.sleep(self.pause)
-                conn.shutdown(socket.SHUT_WR)
-                while conn.recv(65536):
-                    pass
-            except OSError:
-                pass  # qor left before the reply ended
-
-    def qor(self, args):
-        """Runs qor; returns (status, stdout, stderr, max RSS in KiB or None)."""
-        r, rss = self.run_qor(args, measure=MEASURE_RSS, timeout=60)
-        return r.returncode, r.stdout, r.stderr, rss
 
 
 def hostile(stream, args, **kw):

@@ -1,45 +1,22 @@
 """wtps, wtpflag, ac and online: options and selection flags on the wire, the counters, the
 AC summary, and replies that are cut short or announce more than they send."""
-import socket
-import subprocess
-import tempfile
-import threading
 import unittest
 
-import harness
 from simctl import SimTestCase, mac_bytes
+from standin_ac import ScriptedAc
+from wire import addr, text, u8, u16, u32
 
 SEP = b"-------------------------------------\n"
 
 
 # ---- a scripted AC: the reply bytes of one connection, written by hand ---------------------
 
-def u8(v):
-    return bytes([v])
-
-
-def u16(v):
-    return v.to_bytes(2, "big")
-
-
-def u32(v):
-    return (v & 0xFFFFFFFF).to_bytes(4, "big")
-
-
-def text(s):
-    b = s.encode() if isinstance(s, str) else s
-    return u16(len(b)) + b
-
-
-def addr(s):
-    return bytes(int(x) for x in s.split("."))
-
-
-def common(wtp_type, mac, state=5, sub_state=0, upg_img=0, upg_state=0, name=""):
+def common(wtp_type, mac, state=5, sub_state=0, upg_img=0, upg_state=0, name="", model="M1",
+           sn="SN1", sw_ver="1.0", cw_ver="2.0"):
     """The part of a WTP record every device type has, field by field."""
-    return (u8(wtp_type) + mac_bytes(mac) + addr("10.0.0.2") + u16(5246) + text("M1")
-            + text("SN1") + u8(1) + u8(0) + u8(upg_img) + text("") + text("") + u8(upg_state)
-            + u8(0) + u8(state) + u8(sub_state) + u8(0) + text("1.0") + text("2.0") + text(name)
+    return (u8(wtp_type) + mac_bytes(mac) + addr("10.0.0.2") + u16(5246) + text(model)
+            + text(sn) + u8(1) + u8(0) + u8(upg_img) + text("") + text("") + u8(upg_state)
+            + u8(0) + u8(state) + u8(sub_state) + u8(0) + text(sw_ver) + text(cw_ver) + text(name)
             + u32(61) + u32(0) + u32(0) + u32(0) + addr("10.0.0.2") + addr("255.255.255.0")
             + addr("10.0.0.1") + addr("8.8.8.8") + addr("0.0.0.0") + u32(1000) + u32(500))
 
@@ -47,74 +24,6 @@ def common(wtp_type, mac, state=5, sub_state=0, upg_img=0, upg_state=0, name="")
 def plain(mac, **kw):
     """A record of device type 1: the common part and no configuration copy."""
     return u8(0) + common(1, mac, **kw) + u8(0)
-
-
-class LoopbackAc:
-    """A stand-in AC for one connection on loopback: `serve` (a subclass's) runs in a thread
-    from construction on; `run_qor` runs qor against it and then ends the stand-in."""
-
-    def __init__(self):
-        self.listener = socket.socket()
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen(1)
-        self.listener.settimeout(60)
-        self.port = self.listener.getsockname()[1]
-        self.thread = threading.Thread(target=self.serve, daemon=True)
-        self.thread.start()
-
-    def run_qor(self, args, measure, timeout):
-        """Runs qor; returns (the finished process, max RSS in KiB or None).
-
-        GNU time measures the run natively: a peak taken by this test's own process
-        (os.wait4 on a forked child) would count the interpreter the child started as."""
-        cmd = harness.prog("qor") + [args[0], "--acserver", "127.0.0.1", "--acport",
-                                     str(self.port)] + list(args[1:])
-        with tempfile.NamedTemporaryFile("r") as rss_file:
-            if measure:
-                cmd = ["/usr/bin/time", "-o", rss_file.name, "-f", "%M"] + cmd
-            r = subprocess.run(cmd, capture_output=True, timeout=timeout)
-            rss = int(rss_file.read().split()[-1]) if measure else None
-        self.thread.join(60)
-        self.listener.close()
-        return r, rss
-
-
-class ScriptedAc(LoopbackAc):
-    """Accepts one connection on loopback, sends the admission word and `reply` once the
-    request has arrived, then closes (or waits for the closing byte when `linger`)."""
-
-    def __init__(self, reply, request_len, linger=True):
-        self.reply, self.request_len, self.linger = reply, request_len, linger
-        self.received = b""
-        super().__init__()
-
-    def serve(self):
-        try:
-            conn, _ = self.listener.accept()
-        except OSError:
-            return
-        with conn:
-            conn.settimeout(60)
-            conn.sendall(u32(1))
-            while len(self.received) < self.request_len:
-                chunk = conn.recv(65536)
-                if not chunk:
-                    return
-                self.received += chunk
-            try:
-                conn.sendall(self.reply)
-                while self.linger:
-                    chunk = conn.recv(65536)
-                    if not chunk:
-                        break
-                    self.received += chunk
-            except OSError:
-                pass
-
-    def qor(self, *args):
-        """Runs qor; returns ((status, stdout, stderr), max RSS in KiB or None)."""
-        r, rss = self.run_qor(args, measure=not harness.EMULATOR, timeout=120)
-        return (r.returncode, r.stdout, r.stderr), rss
 
 
 WTP_LIST_ALL = bytes.fromhex("01" "00000007" "0000")

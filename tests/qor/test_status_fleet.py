@@ -87,10 +87,11 @@ class SampleFleet(unittest.TestCase):
         shown = [d["model"] for w in printed for d in w.get("dev_list", ())]
         self.assertTrue([t for t in sent if "\r\n" in t], "the sample has a broken description")
         self.assertEqual(shown, [t.replace("\r", "").replace("\n", "") for t in sent])
-        # The text form prints the description as it came.
+        # The text form keeps the description on its own line: each line end shows as "?".
         text = self.ok("wtps")
         for t in sent:
-            self.assertIn(b"    Dsec\t" + t.encode() + b"\n", text)
+            self.assertIn(b"    Dsec\t" + t.replace("\r", "?").replace("\n", "?").encode() + b"\n",
+                          text)
 
 
 class RoundTrip(unittest.TestCase):

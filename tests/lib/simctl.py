@@ -8,6 +8,8 @@ import unittest
 
 import harness
 
+SAMPLE_FLEET = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../sim/fleet.json")
+
 
 class AcSim:
     """ac_sim on 127.0.0.1 with an ephemeral port, a fleet text and a hex wire log.
@@ -26,9 +28,15 @@ class AcSim:
             with open(status_path, "w") as f:
                 f.write(status if isinstance(status, str) else json.dumps(status))
             args = ["--status", status_path] + list(args)
+        if harness.EMULATOR and "--conn-time" not in args:
+            # Under an emulator a run takes many times as long as on the machine it was
+            # built for: the connection's time limit is stretched alike.
+            args = ["--conn-time", "600"] + list(args)
         self.server = harness.Server("ac_sim", ["--quiet", "--log", self.log, "--fleet",
                                                 fleet_path] + list(args))
         self.seen = 0
+        self.logged = []  # whole blocks read so far, and where the next one starts
+        self.log_pos = 0
 
     def __enter__(self):
         self.server.start()
@@ -63,16 +71,21 @@ class AcSim:
         return data[4:]
 
     def blocks(self):
+        """Every whole block logged so far; the log is read on from the last whole block."""
         try:
-            with open(self.log) as f:
-                text = f.read()
+            with open(self.log, "rb") as f:
+                f.seek(self.log_pos)
+                data = f.read()
         except FileNotFoundError:
-            return []
+            return self.logged
         # The simulator may be writing a block at this moment (a long one in several
         # pieces): only whole blocks count.
-        cut = text.rfind("\nend\n")
-        text = text[:cut + 5] if cut >= 0 else ""
-        out, cur = [], {"notes": []}
+        cut = data.rfind(b"\nend\n")
+        if cut < 0:
+            return self.logged
+        self.log_pos += cut + 5
+        text = data[:cut + 5].decode(errors="replace")
+        out, cur = self.logged, {"notes": []}
         for line in text.splitlines():
             if line == "end":
                 out.append(cur)
@@ -135,6 +148,36 @@ class SimTestCase(unittest.TestCase):
         r = self.qor(*args)
         self.assertEqual((r.returncode, r.stdout, r.stderr.decode()), (1, b"", err), args)
         self.assertEqual(self.sim.next_block()["recv"], b"\x00", args)
+
+
+class FleetCase(unittest.TestCase):
+    """A fresh ac_sim for every test, serving `status_args` (by default the sample status
+    fleet, sim/fleet.json); qor runs against it and configuration files beside it."""
+    status_args = ["--status", SAMPLE_FLEET]
+
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.sim = AcSim("", self.status_args).__enter__()
+
+    def tearDown(self):
+        self.sim.__exit__(None, None, None)
+        self.tmp.cleanup()
+
+    def run_ok(self, *args, status=0, stderr=b""):
+        r = self.sim.qor(*args)
+        self.assertEqual((r.returncode, r.stderr), (status, stderr), args)
+        return r.stdout
+
+    def records(self, *extra):
+        """The WTP records `wtps --json --password` prints, by MAC."""
+        out = self.run_ok("wtps", "--json", "--password", *extra)
+        return {w["mac"]: w for w in json.loads(b"{" + out + b"}")["wtp_list"]}
+
+    def cfg_file(self, doc, name="cfg.json"):
+        path = os.path.join(self.tmp.name, name)
+        with open(path, "w") as f:
+            json.dump(doc, f)
+        return path
 
 
 class ClosedPort:

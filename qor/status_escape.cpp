@@ -1,0 +1,256 @@
+// Texts from the AC in JSON strings and in the text forms (see status_escape.h).
+#include "status_escape.h"
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+namespace {
+
+// U+FFFD in UTF-8: what an ill-formed sequence becomes in JSON.
+constexpr char REPLACEMENT_UTF8[] = "\xEF\xBF\xBD";
+
+// The length (2 to 4) of the well-formed UTF-8 sequence that starts at the lead byte `p`,
+// or 0 when it is ill-formed; then `skip` is how many bytes one U+FFFD stands for: the
+// lead byte and the continuation bytes that still fitted it (the maximal subpart). The
+// text's terminating zero is never a continuation byte, so nothing is read past it.
+size_t utf8_sequence(const unsigned char *p, size_t &skip) {
+    const unsigned c = p[0];
+    size_t need;                   // continuation bytes after the lead byte
+    unsigned lo = 0x80, hi = 0xBF; // the range of the first continuation byte
+    if (c >= 0xC2 && c <= 0xDF) {
+        need = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        need = 2;
+        if (c == 0xE0) lo = 0xA0;  // no overlong forms
+        if (c == 0xED) hi = 0x9F;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        need = 3;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+    } else {
+        skip = 1;  // a continuation byte without a lead, C0, C1 or F5 to FF
+        return 0;
+    }
+    for (size_t i = 1; i <= need; ++i) {
+        const unsigned b = p[i];
+        if (b < lo || b > hi) {
+            skip = i;
+            return 0;
+        }
+        lo = 0x80, hi = 0xBF;
+    }
+    return need + 1;
+}
+
+// The letter JSON writes after a reverse solidus for `c`, or 0 when it has no short form.
+char escape_letter(unsigned c) {
+    switch (c) {
+    case '\b': return 'b';
+    case '\t': return 't';
+    case '\n': return 'n';
+    case '\f': return 'f';
+    case '\r': return 'r';
+    case '"': return '"';
+    case '/': return '/';
+    case '\\': return '\\';
+    default: return 0;
+    }
+}
+
+// Hands the JSON string form of `text` (without quotes) to out(bytes, length), in
+// pieces: runs that stay as they are, and the replacement of each byte or ill-formed
+// sequence that does not. Returns whether anything was replaced.
+template <class Out>
+bool json_pieces(const char *text, bool escape_solidus, Out &&out) {
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+    const unsigned char *run = p;  // first byte not handed out yet
+    char esc[8];
+    bool changed = false;
+    while (const unsigned c = *p) {
+        const char *rep;
+        size_t rep_len, skip = 1;
+        if (c >= 0x80) {
+            if (size_t n = utf8_sequence(p, skip)) {
+                p += n;
+                continue;
+            }
+            rep = REPLACEMENT_UTF8;
+            rep_len = sizeof REPLACEMENT_UTF8 - 1;
+        } else if (c < 0x20 || c == '"' || c == '\\' || (c == '/' && escape_solidus)) {
+            if (char letter = escape_letter(c)) {
+                esc[0] = '\\', esc[1] = letter, esc[2] = '\0';
+                rep_len = 2;
+            } else {
+                rep_len = static_cast<size_t>(snprintf(esc, sizeof esc, "\\u%04x", c));
+            }
+            rep = esc;
+        } else {
+            ++p;
+            continue;
+        }
+        if (p > run) out(reinterpret_cast<const char *>(run), static_cast<size_t>(p - run));
+        out(rep, rep_len);
+        changed = true;
+        p += skip;
+        run = p;
+    }
+    if (p > run) out(reinterpret_cast<const char *>(run), static_cast<size_t>(p - run));
+    return changed;
+}
+
+// A strict reader of one JSON value (see json_is_value); `p` moves over what it took.
+struct json_value_reader {
+    const unsigned char *p;
+
+    static bool digit(unsigned c) { return c >= '0' && c <= '9'; }
+
+    void space() {
+        while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
+    }
+    bool word(const char *w) {
+        size_t n = strlen(w);
+        if (strncmp(reinterpret_cast<const char *>(p), w, n) != 0) return false;
+        p += n;
+        return true;
+    }
+    // Digits, at least one; false for none or more than `max`.
+    bool digits(size_t max) {
+        const unsigned char *start = p;
+        while (digit(*p)) ++p;
+        return p > start && static_cast<size_t>(p - start) <= max;
+    }
+    bool number() {
+        if (*p == '-') ++p;
+        if (*p == '0')
+            ++p;  // no leading zeros
+        else if (!digit(*p) || !digits(JSON_VALUE_DIGITS_MAX))
+            return false;
+        if (*p == '.') {
+            ++p;
+            if (!digits(SIZE_MAX)) return false;
+        }
+        if (*p == 'e' || *p == 'E') {
+            ++p;
+            if (*p == '+' || *p == '-') ++p;
+            if (!digits(SIZE_MAX)) return false;
+        }
+        return true;
+    }
+    bool string() {
+        ++p;  // the opening quotation mark
+        for (;;) {
+            const unsigned c = *p;
+            if (c == '"') {
+                ++p;
+                return true;
+            }
+            if (c < 0x20) return false;  // a control byte, or the text ended inside
+            if (c == '\\') {
+                ++p;
+                if (*p == 'u') {
+                    for (int i = 1; i <= 4; ++i)
+                        if (!isxdigit(p[i])) return false;
+                    p += 5;
+                } else if (*p && strchr("\"\\/bfnrt", *p)) {
+                    ++p;
+                } else {
+                    return false;
+                }
+            } else if (c >= 0x80) {
+                size_t skip, n = utf8_sequence(p, skip);
+                if (!n) return false;
+                p += n;
+            } else {
+                ++p;
+            }
+        }
+    }
+    // Elements of an array or members of an object up to `close`, the opening bracket read.
+    bool elements(char close, bool members, int depth) {
+        space();
+        if (*p == close) {
+            ++p;
+            return true;
+        }
+        for (;;) {
+            if (members) {
+                space();
+                if (*p != '"' || !string()) return false;
+                space();
+                if (*p++ != ':') return false;
+            }
+            if (!value(depth)) return false;
+            space();
+            if (*p == close) {
+                ++p;
+                return true;
+            }
+            if (*p++ != ',') return false;
+        }
+    }
+    bool value(int depth) {
+        space();
+        switch (*p) {
+        case '{': ++p; return depth > 0 && elements('}', true, depth - 1);
+        case '[': ++p; return depth > 0 && elements(']', false, depth - 1);
+        case '"': return string();
+        case 't': return word("true");
+        case 'f': return word("false");
+        case 'n': return word("null");
+        default: return number();
+        }
+    }
+};
+
+}  // namespace
+
+bool json_is_value(const char *text) {
+    if (!text) return false;
+    json_value_reader r{reinterpret_cast<const unsigned char *>(text)};
+    if (!r.value(JSON_VALUE_DEPTH_MAX)) return false;
+    r.space();
+    return *r.p == '\0';
+}
+
+const char *json_escape(const char *text) {
+    // `shared` holds the result handed out; `work` is filled first, so a text that points
+    // into the previous result is still intact while it is read. Both keep their size.
+    static std::string shared, work;
+    if (!text) {
+        shared.clear();
+        return shared.c_str();
+    }
+    size_t len = 0;
+    if (!json_pieces(text, true, [&](const char *, size_t n) { len += n; })) return text;
+    try {
+        work.reserve(len);
+    } catch (const std::exception &) {
+        return nullptr;
+    }
+    work.clear();
+    json_pieces(text, true, [&](const char *s, size_t n) { work.append(s, n); });
+    shared.swap(work);
+    return shared.c_str();
+}
+
+void json_put_stored(const char *text) {
+    json_pieces(text, false, [](const char *s, size_t n) { fwrite(s, 1, n, stdout); });
+}
+
+void text_form::fix() {
+    const char *p = text_;
+    while (*p && !text_form_control(static_cast<unsigned char>(*p))) ++p;
+    if (!*p) return;
+    try {
+        copy_.assign(text_);
+    } catch (const std::exception &) {
+        text_ = "";  // no room for the copy: the text is left out rather than shown broken
+        return;
+    }
+    for (char &c : copy_)
+        if (text_form_control(static_cast<unsigned char>(c))) c = TEXT_FORM_REPLACEMENT;
+    text_ = copy_.c_str();
+}
