@@ -275,7 +275,7 @@ void reply_reader::bytes(void *buf, size_t n) {
     }
 }
 
-void reply_reader::skip(size_t n) {
+void reply_reader::skip_more(size_t n) {
     while (n > CAPACITY) {
         if (!take(CAPACITY)) return;
         n -= CAPACITY;

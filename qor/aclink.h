@@ -161,7 +161,12 @@ public:
     // n raw bytes (zeros after a failure), also more than the reader holds at once.
     void bytes(void *buf, size_t n);
     // Steps over n bytes.
-    void skip(size_t n);
+    [[gnu::always_inline]] void skip(size_t n) {
+        if (static_cast<size_t>(end_ - pos_) >= n)
+            pos_ += n;
+        else
+            skip_more(n);
+    }
     // A presence byte: whether the part it announces follows.
     [[gnu::always_inline]] bool flag() { return u8() != 0; }
     // A counted text (u16 length, then the bytes) into `out`; length 0 leaves it empty.
@@ -177,7 +182,16 @@ public:
         present_text(out, oom_msg);
     }
     // Steps over a counted text.
-    void skip_text() { skip(u16()); }
+    [[gnu::always_inline]] void skip_text() {
+        if (end_ - pos_ >= 2) {
+            size_t len = get_be16(pos_);
+            if (static_cast<size_t>(end_ - pos_) >= 2 + len) {
+                pos_ += 2 + len;
+                return;
+            }
+        }
+        skip(u16());
+    }
 
     // A run of fixed-size fields taken from the reader at once and decoded in wire order
     // straight from the bytes held (all zeros once reading has failed).
@@ -239,6 +253,8 @@ public:
 private:
     // text() past an absent one.
     void present_text(std::string &out, const char *oom_msg);
+    // skip() past what is held.
+    void skip_more(size_t n);
     // take() when fewer than n bytes are held: what is held moves to the front, then the
     // source fills the rest.
     const uint8_t *need(size_t n);
