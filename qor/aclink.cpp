@@ -292,15 +292,15 @@ void reply_reader::present_text(std::string &out, const char *oom_msg) {
     }
     try {
         if (held() >= len) {  // the usual case: copied straight from what is held
-            const char *p = reinterpret_cast<const char *>(pos_);
+            const char *bytes = reinterpret_cast<const char *>(pos_);
             pos_ += len;
             if (len < SHORT_TEXT) {
                 // Made anew in place: a short text needs no allocation that could fail, and
                 // making a string takes a fraction of what replacing the contents of one takes.
                 std::destroy_at(&out);
-                std::construct_at(&out, p, len);
+                std::construct_at(&out, bytes, len);
             } else {
-                out.assign(p, len);
+                out.assign(bytes, len);
             }
             return;
         }
