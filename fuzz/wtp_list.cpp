@@ -1,5 +1,5 @@
 // The WTP list reply (records with their configuration copies) as qor receives it, decoded
-// by get_wtp_list through the AC link's receive helpers, then printed in every form.
+// by get_wtp_list through the request's reply reader, then printed in every form.
 // Input: one byte of printer choices, then the AC's reply.
 #include "fuzz_util.h"
 #include "status.h"
@@ -26,6 +26,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         print_upgrading_count(list);
     }
     wtp_list_free(list);
-    ac_recv_drop(peer.fd());
     return 0;
 }

@@ -12,19 +12,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 int ac_sock = -1;
-
-#ifdef QOR_RECV_STATS
-// Bench builds count every recv() of the run and report the count when the process ends.
-namespace {
-unsigned long recv_calls = 0;
-struct recv_stats_report {
-    ~recv_stats_report() { fprintf(stderr, "recv calls: %lu\n", recv_calls); }
-} recv_stats;
-}  // namespace
-#endif
 
 namespace {
 
@@ -53,7 +44,6 @@ int ac_connect(const char *server, int port) {
         close(sock);
         exit(1);
     }
-    ac_recv_drop(sock);  // nothing received earlier on this number belongs to this link
     uint32_t word = 0;
     ssize_t n = ac_recv_u32(sock, &word);
     if (n != 4) {
@@ -148,7 +138,6 @@ bool ac_peer_uid(int sock, uid_t &uid) {
 void ac_disconnect(int sock, bool peer_may_close) {
     uint8_t code = REQ_CLOSE;
     if (ac_send_all(sock, &code, 1) < 0 && !peer_may_close) perror(WRITE_FAILED);
-    ac_recv_drop(sock);
     if (close(sock) < 0) perror("ERROR");
 }
 
@@ -175,107 +164,154 @@ namespace {
 ssize_t recv_once(int sock, void *buf, size_t len) {
     ssize_t n;
     do {
-#ifdef QOR_RECV_STATS
-        ++recv_calls;
-#endif
         n = recv(sock, buf, len, 0);
     } while (n < 0 && errno == EINTR);
     return n;
 }
 
-#ifndef QOR_FIELDWISE_RECV
-// What was received from the AC ahead of the fields decoded so far. A reply is decoded field
-// by field; the buffer lets one recv() serve many fields. It belongs to one descriptor at a
-// time: a call on another one forgets it.
-constexpr size_t RECV_BUF_SIZE = 64 * 1024;
-
-struct recv_buffer {
-    int fd = -1;
-    size_t head = 0, tail = 0;  // the unread bytes are data[head, tail)
-    uint8_t data[RECV_BUF_SIZE];
-};
-
-recv_buffer rx;
-
-// The next `len` bytes when all of them are already buffered for `sock` (taken), else null.
-inline const uint8_t *rx_take(int sock, size_t len) {
-    if (rx.fd != sock || rx.tail - rx.head < len) return nullptr;
-    const uint8_t *p = rx.data + rx.head;
-    rx.head += len;
-    return p;
-}
-#else
-inline const uint8_t *rx_take(int, size_t) { return nullptr; }
-#endif
-
 }  // namespace
 
-void ac_recv_drop(int sock) {
-#ifndef QOR_FIELDWISE_RECV
-    if (rx.fd == sock) {
-        rx.fd = -1;
-        rx.head = rx.tail = 0;
-    }
-#else
-    (void)sock;
-#endif
+byte_source *(*ac_source_layer)(int sock) = nullptr;
+
+ssize_t socket_source::read(uint8_t *buf, size_t, size_t room) {
+    return recv_once(sock_, buf, room);
 }
 
-#ifdef QOR_FIELDWISE_RECV
+ssize_t memory_source::read(uint8_t *buf, size_t, size_t room) {
+    size_t n = std::min({room, left_, piece_});
+    if (n) memcpy(buf, p_, n);
+    p_ += n;
+    left_ -= n;
+    return static_cast<ssize_t>(n);
+}
 
 ssize_t ac_recv_all(int sock, void *buf, size_t len) {
+    socket_source plain(sock);
+    byte_source &src = ac_source_layer ? *ac_source_layer(sock) : plain;
     uint8_t *p = static_cast<uint8_t *>(buf);
     size_t done = 0;
     while (done < len) {
-        ssize_t n = recv_once(sock, p + done, len - done);
+        ssize_t n = src.read(p + done, len - done, len - done);
         if (n < 0) return -1;
-        if (n == 0) break;
+        if (n == 0) break;  // the AC closed: what came so far
         done += static_cast<size_t>(n);
     }
     return static_cast<ssize_t>(done);
 }
-
-#else
-
-ssize_t ac_recv_all(int sock, void *buf, size_t len) {
-    uint8_t *p = static_cast<uint8_t *>(buf);
-    if (rx.fd != sock) {
-        rx.fd = sock;
-        rx.head = rx.tail = 0;
-    }
-    size_t done = std::min(len, rx.tail - rx.head);
-    if (done) memcpy(p, rx.data + rx.head, done);
-    rx.head += done;
-    // Each recv() takes what has arrived, and is made only while the caller still needs bytes.
-    while (done < len) {
-        size_t want = len - done;
-        ssize_t n;
-        if (want >= RECV_BUF_SIZE) {
-            n = recv_once(sock, p + done, want);  // large reads go straight to the caller
-            if (n > 0) done += static_cast<size_t>(n);
-        } else {
-            n = recv_once(sock, rx.data, RECV_BUF_SIZE);
-            if (n > 0) {
-                size_t k = std::min(want, static_cast<size_t>(n));
-                memcpy(p + done, rx.data, k);
-                done += k;
-                rx.head = k;
-                rx.tail = static_cast<size_t>(n);
-            }
-        }
-        if (n < 0) return -1;
-        if (n == 0) break;  // the AC closed: what came so far
-    }
-    return static_cast<ssize_t>(done);
-}
-
-#endif
 
 ssize_t ac_recv_u32(int sock, uint32_t *out) {
     uint8_t b[4];
     ssize_t n = ac_recv_all(sock, b, 4);
     if (n == 4) *out = get_be32(b);
     return n;
+}
+
+// ---- reply reader -------------------------------------------------------------------------
+
+const uint8_t reply_reader::zero_run[reply_reader::MAX_RUN] = {};
+
+namespace {
+
+// Texts shorter than this fit in a string without an allocation.
+constexpr size_t SHORT_TEXT = 16;
+
+}  // namespace
+
+reply_reader::reply_reader(int sock) : src_(&own_), own_(sock) {
+    if (ac_source_layer) src_ = ac_source_layer(sock);
+}
+
+void reply_reader::fail() {
+    failed_ = true;
+    pos_ = end_ = data_;  // nothing held is handed out any more
+}
+
+void reply_reader::out_of_memory(const char *msg) {
+    if (!failed_) fputs(msg, stderr);
+    fail();
+}
+
+const uint8_t *reply_reader::need(size_t n) {
+    if (failed_) return nullptr;
+    size_t have = held();
+    if (have && pos_ != data_) memmove(data_, pos_, have);
+    pos_ = data_;
+    end_ = data_ + have;
+    while (have < n) {
+        ssize_t got = src_->read(data_ + have, n - have, CAPACITY - have);
+        if (got <= 0) {
+            if (got < 0) perror(READ_FAILED);
+            fail();
+            return nullptr;
+        }
+        have += static_cast<size_t>(got);
+        end_ = data_ + have;
+    }
+    pos_ = data_ + n;
+    return data_;
+}
+
+void reply_reader::bytes(void *buf, size_t n) {
+    uint8_t *out = static_cast<uint8_t *>(buf);
+    size_t done = std::min(n, held());
+    if (done) memcpy(out, pos_, done);
+    pos_ += done;
+    // What does not fit the reader goes from the source straight to the caller.
+    while (!failed_ && n - done >= CAPACITY) {
+        ssize_t got = src_->read(out + done, n - done, n - done);
+        if (got <= 0) {
+            if (got < 0) perror(READ_FAILED);
+            fail();
+            break;
+        }
+        done += static_cast<size_t>(got);
+    }
+    if (done < n) {
+        if (const uint8_t *p = take(n - done)) {
+            memcpy(out + done, p, n - done);
+            return;
+        }
+        memset(out, 0, n);
+    }
+}
+
+void reply_reader::skip_more(size_t n) {
+    while (n > CAPACITY) {
+        if (!take(CAPACITY)) return;
+        n -= CAPACITY;
+    }
+    take(n);
+}
+
+void reply_reader::present_text(std::string &out, const char *oom_msg) {
+    const uint8_t *p = take(2);
+    size_t len = p ? get_be16(p) : 0;
+    if (len == 0) {
+        out.clear();
+        return;
+    }
+    try {
+        if (held() >= len) {  // the usual case: copied straight from what is held
+            const char *bytes = reinterpret_cast<const char *>(pos_);
+            pos_ += len;
+            if (len < SHORT_TEXT) {
+                // Made anew in place: a short text needs no allocation that could fail, and
+                // making a string takes a fraction of what replacing the contents of one takes.
+                std::destroy_at(&out);
+                std::construct_at(&out, bytes, len);
+            } else {
+                out.assign(bytes, len);
+            }
+            return;
+        }
+        out.clear();
+        out.reserve(len);  // room first, then the bytes
+    } catch (const std::bad_alloc &) {
+        out.clear();
+        out_of_memory(oom_msg);
+        return;
+    }
+    if (const uint8_t *q = take(len)) out.assign(reinterpret_cast<const char *>(q), len);
 }
 
 // ---- request discipline -------------------------------------------------------------------
@@ -289,63 +325,34 @@ int send_bytes(int sock, const void *buf, size_t len) {
     return static_cast<size_t>(n) == len ? 0 : 1;
 }
 
-int recv_bytes(int sock, void *buf, size_t len) {
-    ssize_t n = ac_recv_all(sock, buf, len);
-    if (n < 0) {
-        perror(READ_FAILED);
-        return 1;
-    }
-    return static_cast<size_t>(n) == len ? 0 : 1;
+int recv_bytes(reply_reader &in, void *buf, size_t len) {
+    in.bytes(buf, len);
+    return in.failed() ? 1 : 0;
 }
 
-// The fixed-size fields come straight from the buffer when it holds them.
-int recv_u8(int sock, uint8_t *v) {
-    if (const uint8_t *p = rx_take(sock, 1)) {
-        *v = *p;
-        return 0;
-    }
-    return recv_bytes(sock, v, 1);
+int recv_u8(reply_reader &in, uint8_t *v) {
+    *v = in.u8();
+    return in.failed() ? 1 : 0;
 }
 
-int recv_u16(int sock, uint16_t *v) {
-    if (const uint8_t *p = rx_take(sock, 2)) {
-        *v = get_be16(p);
-        return 0;
-    }
-    uint8_t b[2];
-    if (recv_bytes(sock, b, 2)) return 1;
-    *v = get_be16(b);
-    return 0;
+int recv_u16(reply_reader &in, uint16_t *v) {
+    *v = in.u16();
+    return in.failed() ? 1 : 0;
 }
 
-int recv_u32(int sock, uint32_t *v) {
-    if (const uint8_t *p = rx_take(sock, 4)) {
-        *v = get_be32(p);
-        return 0;
-    }
-    uint8_t b[4];
-    if (recv_bytes(sock, b, 4)) return 1;
-    *v = get_be32(b);
-    return 0;
+int recv_u32(reply_reader &in, uint32_t *v) {
+    *v = in.u32();
+    return in.failed() ? 1 : 0;
 }
 
-int recv_text16(int sock, std::string &text, bool *present, const char *oom_msg) {
-    text.clear();
+int recv_text16(reply_reader &in, std::string &text, bool *present, const char *oom_msg) {
     if (present) *present = false;
-    uint16_t len;
-    if (recv_u16(sock, &len)) return 1;
-    if (len == 0) return 0;
-    try {
-        text.resize(len);  // std::string keeps the terminator after the bytes
-    } catch (const std::bad_alloc &) {
-        fputs(oom_msg, stderr);
-        return 1;
-    }
-    if (recv_bytes(sock, text.data(), len)) {
+    in.text(text, oom_msg);
+    if (in.failed()) {
         text.clear();
         return 1;
     }
-    if (present) *present = true;
+    if (present) *present = !text.empty();
     return 0;
 }
 
@@ -385,11 +392,11 @@ int send_request(int sock, const wire_buf &req) {
     return send_bytes(sock, req.data().data(), req.data().size());
 }
 
-int recv_results(int sock, const std::vector<mac_addr> &macs, bool count_failures) {
+int recv_results(reply_reader &in, const std::vector<mac_addr> &macs, bool count_failures) {
     int failed = 0;
     for (const mac_addr &m : macs) {
         uint8_t code;
-        if (recv_u8(sock, &code)) return 1;
+        if (recv_u8(in, &code)) return 1;
         if (code != 0) {
             report_result(code, m.data());
             if (count_failures) failed = 1;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -54,9 +55,8 @@ void ac_disconnect(int sock, bool peer_may_close = false);
 ssize_t ac_send_all(int sock, const void *buf, size_t len);
 
 // Returns len when the buffer is full, the count received so far when the peer
-// closed first, -1 on failure. Receiving is buffered: one recv() takes whatever the AC has
-// sent so far (never waiting for more than this call needs) and later calls on the same
-// socket are served from it. A call on another socket forgets what was buffered.
+// closed first, -1 on failure. It asks the socket for exactly what is missing, so nothing
+// after the field is taken (the admission word, read before any request's reader exists).
 ssize_t ac_recv_all(int sock, void *buf, size_t len);
 
 // The user that owns the AC's end of the connection `sock`, as the kernel's socket tables
@@ -64,28 +64,228 @@ ssize_t ac_recv_all(int sock, void *buf, size_t len);
 // socket: false when that end is not found (an AC on another host, or no such tables).
 bool ac_peer_uid(int sock, uid_t &uid);
 
-// Forgets what was received ahead on `sock`; called before the socket is closed, since a
-// later socket may get the same number.
-void ac_recv_drop(int sock);
-
 // Reads a big-endian u32; returns what ac_recv_all returned.
 ssize_t ac_recv_u32(int sock, uint32_t *out);
+
+// ---- reading replies -----------------------------------------------------------------
+
+// Where the bytes of a reply come from: the AC's socket, or bytes in memory.
+class byte_source {
+public:
+    virtual ~byte_source() = default;
+    // Reads at least one and at most `room` bytes into `buf`; the caller needs `want` of
+    // them (1 <= want <= room) and a source may stop there. Returns the count, 0 at the end
+    // of the stream, -1 on failure (errno says why).
+    virtual ssize_t read(uint8_t *buf, size_t want, size_t room) = 0;
+};
+
+// The AC's socket: one recv() per call, taking whatever has arrived (up to `room`)
+// without waiting for more than the first byte.
+class socket_source final : public byte_source {
+public:
+    explicit socket_source(int sock) : sock_(sock) {}
+    ssize_t read(uint8_t *buf, size_t want, size_t room) override;
+
+private:
+    int sock_;
+};
+
+// Bytes in memory, handed out at most `piece` at a time (as a socket hands out what has
+// arrived so far), then the end of the stream.
+class memory_source final : public byte_source {
+public:
+    memory_source(const void *data, size_t len, size_t piece = static_cast<size_t>(-1))
+        : p_(static_cast<const uint8_t *>(data)), left_(len), piece_(piece ? piece : 1) {}
+    ssize_t read(uint8_t *buf, size_t want, size_t room) override;
+
+private:
+    const uint8_t *p_;
+    size_t left_;
+    size_t piece_;
+};
+
+// Bench programs read the AC's socket through sources of their own (one that counts the
+// receive calls, one that receives field by field): when set, it gives the source that
+// stands for `sock`. Null in qor, which reads the socket itself.
+extern byte_source *(*ac_source_layer)(int sock);
+
+// The reader of one reply, owned by the request that reads it. It holds what its source
+// delivered ahead of the fields decoded so far (one recv() serves many fields), hands the
+// fields out from there and never reads past what it holds. Its failure is sticky: the
+// first read that fails prints "ERROR: reading socket failed for reason: ..." (a stream
+// that ends short fails silently), an allocation failure prints its message, and from then
+// on every field reads as zeros (texts empty) and failed() is true.
+class reply_reader {
+public:
+    static constexpr size_t CAPACITY = 64 * 1024;  // the longest text (65535 bytes) fits
+
+    explicit reply_reader(byte_source &src) : src_(&src) {}
+    // The AC's socket (through ac_source_layer when a bench program set one).
+    explicit reply_reader(int sock);
+    reply_reader(const reply_reader &) = delete;
+    reply_reader &operator=(const reply_reader &) = delete;
+
+    bool failed() const { return failed_; }
+    // Ends reading after an allocation failure, printing `msg` unless reading had failed.
+    void out_of_memory(const char *msg = "ERROR: Out of memory\n");
+    // Bytes delivered and not read yet: what a count may reserve room for.
+    size_t held() const { return static_cast<size_t>(end_ - pos_); }
+
+    [[gnu::always_inline]] uint8_t u8() {
+        if (pos_ < end_) return *pos_++;
+        const uint8_t *p = need(1);
+        return p ? *p : 0;
+    }
+    [[gnu::always_inline]] uint16_t u16() {
+        const uint8_t *p = take(2);
+        return p ? get_be16(p) : 0;
+    }
+    [[gnu::always_inline]] uint32_t u32() {
+        const uint8_t *p = take(4);
+        return p ? get_be32(p) : 0;
+    }
+    [[gnu::always_inline]] int32_t s32() { return static_cast<int32_t>(u32()); }
+    [[gnu::always_inline]] int16_t s16() { return static_cast<int16_t>(u16()); }
+    // An IPv4 address, kept in network byte order.
+    [[gnu::always_inline]] uint32_t addr() {
+        uint32_t v = 0;
+        if (const uint8_t *p = take(4)) memcpy(&v, p, 4);
+        return v;
+    }
+    [[gnu::always_inline]] void mac(mac_addr &m) {
+        if (const uint8_t *p = take(6))
+            memcpy(m.data(), p, 6);
+        else
+            m = mac_addr{};
+    }
+    // n raw bytes (zeros after a failure), also more than the reader holds at once.
+    void bytes(void *buf, size_t n);
+    // Steps over n bytes.
+    [[gnu::always_inline]] void skip(size_t n) {
+        if (static_cast<size_t>(end_ - pos_) >= n)
+            pos_ += n;
+        else
+            skip_more(n);
+    }
+    // A presence byte: whether the part it announces follows.
+    [[gnu::always_inline]] bool flag() { return u8() != 0; }
+    // A counted text (u16 length, then the bytes) into `out`; length 0 leaves it empty.
+    // When its bytes have not all arrived, room for it is taken before they are read
+    // (`oom_msg` if it cannot be).
+    [[gnu::always_inline]] void text(std::string &out,
+                                     const char *oom_msg = "ERROR: Out of memory\n") {
+        if (end_ - pos_ >= 2 && (pos_[0] | pos_[1]) == 0) {  // absent: many are
+            pos_ += 2;
+            out.clear();
+            return;
+        }
+        present_text(out, oom_msg);
+    }
+    // Steps over a counted text.
+    [[gnu::always_inline]] void skip_text() {
+        if (end_ - pos_ >= 2) {
+            size_t len = get_be16(pos_);
+            if (static_cast<size_t>(end_ - pos_) >= 2 + len) {
+                pos_ += 2 + len;
+                return;
+            }
+        }
+        skip(u16());
+    }
+
+    // A run of fixed-size fields taken from the reader at once and decoded in wire order
+    // straight from the bytes held (all zeros once reading has failed).
+    class run {
+    public:
+        explicit run(const uint8_t *p) : p_(p) {}
+        uint8_t u8() { return *p_++; }
+        uint16_t u16() {
+            uint16_t v = get_be16(p_);
+            p_ += 2;
+            return v;
+        }
+        uint32_t u32() {
+            uint32_t v = get_be32(p_);
+            p_ += 4;
+            return v;
+        }
+        int32_t s32() { return static_cast<int32_t>(u32()); }
+        int16_t s16() { return static_cast<int16_t>(u16()); }
+        uint32_t addr() {  // network byte order
+            uint32_t v;
+            memcpy(&v, p_, 4);
+            p_ += 4;
+            return v;
+        }
+        void mac(mac_addr &m) { bytes(m.data(), m.size()); }
+        void bytes(void *buf, size_t n) {
+            memcpy(buf, p_, n);
+            p_ += n;
+        }
+        bool flag() { return u8() != 0; }
+
+    private:
+        const uint8_t *p_;
+    };
+    static constexpr size_t MAX_RUN = 128;
+    // The next n (at most MAX_RUN) bytes as a run of fields.
+    [[gnu::always_inline]] run fixed(size_t n) {
+        if (static_cast<size_t>(end_ - pos_) >= n) {
+            const uint8_t *p = pos_;
+            pos_ += n;
+            return run(p);
+        }
+        const uint8_t *p = need(n);
+        return run(p ? p : zero_run);
+    }
+
+    // The next n (at most CAPACITY) bytes, consumed: read from the source as far as
+    // needed. Null once reading has failed.
+    [[gnu::always_inline]] const uint8_t *take(size_t n) {
+        if (static_cast<size_t>(end_ - pos_) >= n) {
+            const uint8_t *p = pos_;
+            pos_ += n;
+            return p;
+        }
+        return need(n);
+    }
+
+private:
+    // text() past an absent one.
+    void present_text(std::string &out, const char *oom_msg);
+    // skip() past what is held.
+    void skip_more(size_t n);
+    // take() when fewer than n bytes are held: what is held moves to the front, then the
+    // source fills the rest.
+    const uint8_t *need(size_t n);
+    void fail();
+
+    static const uint8_t zero_run[MAX_RUN];
+
+    byte_source *src_;
+    socket_source own_{-1};
+    const uint8_t *pos_ = data_;  // the unread bytes are [pos_, end_)
+    const uint8_t *end_ = data_;
+    bool failed_ = false;
+    uint8_t data_[CAPACITY];
+};
 
 // ---- request discipline ------------------------------------------------------------
 // Each returns 0 on success, 1 on failure. A failed call prints
 // "ERROR: writing/reading socket failed for reason: ..." ; a short transfer
-// (peer closed) fails silently.
+// (peer closed) fails silently. The receiving ones read through the request's reader and
+// fail at once when it failed before.
 
 int send_bytes(int sock, const void *buf, size_t len);
 
-int recv_bytes(int sock, void *buf, size_t len);
-int recv_u8(int sock, uint8_t *v);
-int recv_u16(int sock, uint16_t *v);
-int recv_u32(int sock, uint32_t *v);
+int recv_bytes(reply_reader &in, void *buf, size_t len);
+int recv_u8(reply_reader &in, uint8_t *v);
+int recv_u16(reply_reader &in, uint16_t *v);
+int recv_u32(reply_reader &in, uint32_t *v);
 
 // Reads a u16-length text (a terminator is added). Length 0 leaves `text` empty and
 // sets *present to false. `oom_msg` is printed if the buffer cannot be allocated.
-int recv_text16(int sock, std::string &text, bool *present,
+int recv_text16(reply_reader &in, std::string &text, bool *present,
                 const char *oom_msg = "ERROR: Out of memory\n");
 
 // A request assembled field by field in wire order, sent with one call.
@@ -116,7 +316,8 @@ int send_request(int sock, const wire_buf &req);
 // Reads one result byte per MAC in list order, reporting every non-zero code.
 // Returns 1 on a transport failure, or when `count_failures` and any code was
 // non-zero; else 0. Always reads all results unless the transport fails.
-int recv_results(int sock, const std::vector<mac_addr> &macs, bool count_failures = true);
+int recv_results(reply_reader &in, const std::vector<mac_addr> &macs,
+                 bool count_failures = true);
 
 // ---- TLV lists ---------------------------------------------------------------------
 

@@ -49,6 +49,7 @@ constexpr size_t WIRE_MAC_COUNT_MAX = 0xFFFF;      // a 16-bit MAC count
 // ---- requests ------------------------------------------------------------------------
 
 int request_add_wtp(int sock, const std::vector<mac_addr> &macs, const tlv_list &items) {
+    reply_reader in(sock);
     int failed = 0;
     for (const mac_addr &m : macs) {
         wire_buf req;
@@ -58,7 +59,7 @@ int request_add_wtp(int sock, const std::vector<mac_addr> &macs, const tlv_list 
         tlv_write(req, items);
         if (send_request(sock, req)) return 1;
         uint8_t code;
-        if (recv_u8(sock, &code)) return 1;
+        if (recv_u8(in, &code)) return 1;
         if (code == 0) continue;
         report_result(code, m.data());
         if (code == RESULT_MAX_MANAGED) return 1;  // the AC takes no more
@@ -68,6 +69,7 @@ int request_add_wtp(int sock, const std::vector<mac_addr> &macs, const tlv_list 
 }
 
 int request_del_wtp(int sock, const std::vector<mac_addr> &macs) {
+    reply_reader in(sock);
     int failed = 0;
     for (const mac_addr &m : macs) {
         wire_buf req;
@@ -75,7 +77,7 @@ int request_del_wtp(int sock, const std::vector<mac_addr> &macs) {
         req.bytes(m.data(), m.size());
         if (send_request(sock, req)) return 1;
         uint8_t code;
-        if (recv_u8(sock, &code)) return 1;
+        if (recv_u8(in, &code)) return 1;
         if (code != 0) {
             report_result(code, m.data());
             failed = 1;
@@ -107,12 +109,13 @@ int request_config(int sock, const std::vector<mac_addr> &macs, uint8_t dev_type
         req.u16(0);  // end of the list
     }
     if (send_request(sock, req)) return 1;
+    reply_reader in(sock);
     int failed = 0;
     for (const mac_addr &m : macs) {
         uint8_t code, msg_len;
         char msg[256];
-        if (recv_u8(sock, &code) || recv_u8(sock, &msg_len)) return 1;
-        if (msg_len && recv_bytes(sock, msg, msg_len)) return 1;
+        if (recv_u8(in, &code) || recv_u8(in, &msg_len)) return 1;
+        if (msg_len && recv_bytes(in, msg, msg_len)) return 1;
         msg[msg_len] = '\0';
         if (code != 0) {
             report_result(code, m.data());

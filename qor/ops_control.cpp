@@ -33,7 +33,8 @@ int request_reset(int sock, const std::vector<mac_addr> &macs, uint8_t factory, 
     req.u16(static_cast<uint16_t>(n));
     req.macs(macs);
     if (send_request(sock, req)) return 1;
-    return recv_results(sock, macs);
+    reply_reader in(sock);
+    return recv_results(in, macs);
 }
 
 int request_shell(int sock, const std::vector<mac_addr> &macs, uint8_t output_type,
@@ -58,15 +59,16 @@ int request_shell(int sock, const std::vector<mac_addr> &macs, uint8_t output_ty
     req.u16(static_cast<uint16_t>(s));
     req.bytes(command.data(), s);
     if (send_request(sock, req)) return 1;
+    reply_reader in(sock);
     for (size_t i = 0; i < n; ++i) {
         uint8_t code;
-        if (recv_u8(sock, &code)) return 1;
+        if (recv_u8(in, &code)) return 1;
         if (code != 0) {
             report_result(code, macs[i].data());
             continue;
         }
         // A zero length is an empty output, not a missing one.
-        if (recv_text16(sock, outputs[i], nullptr, "ERROR: Out of memory.\n")) return 1;
+        if (recv_text16(in, outputs[i], nullptr, "ERROR: Out of memory.\n")) return 1;
         present[i] = true;
     }
     return 0;
@@ -83,7 +85,8 @@ int request_change_ac(int sock, const std::vector<mac_addr> &macs, const std::st
     req.u8(static_cast<uint8_t>(s));
     req.bytes(address.data(), s);
     if (send_request(sock, req)) return 1;
-    return recv_results(sock, macs);
+    reply_reader in(sock);
+    return recv_results(in, macs);
 }
 
 int request_debug(int sock, uint32_t enable, uint32_t wtp_flag, const uint8_t mac[6]) {

@@ -286,7 +286,8 @@ int request_mem_info(int sock, std::string &path, bool *present) {
     wire_buf req;
     req.u8(REQ_MEM_INFO);
     if (send_request(sock, req)) return 1;
-    return recv_text16(sock, path, present);
+    reply_reader in(sock);
+    return recv_text16(in, path, present);
 }
 
 int request_no_discovery(int sock, uint32_t value) {

@@ -24,7 +24,8 @@ int request_upgrade(int sock, const std::vector<mac_addr> &macs, uint32_t period
     req.u32(type);
     req.macs(macs);
     if (send_request(sock, req)) return 1;
-    return recv_results(sock, macs);
+    reply_reader in(sock);
+    return recv_results(in, macs);
 }
 
 int request_init_fw(int sock, uint32_t state) {
@@ -37,9 +38,9 @@ int request_init_fw(int sock, uint32_t state) {
 namespace {
 
 // A u16 count and that many MACs.
-int recv_mac_list(int sock, std::vector<mac_addr> &list) {
+int recv_mac_list(reply_reader &in, std::vector<mac_addr> &list) {
     uint16_t count;
-    if (recv_u16(sock, &count)) return 1;
+    if (recv_u16(in, &count)) return 1;
     try {
         list.assign(count, mac_addr{});
     } catch (const std::bad_alloc &) {
@@ -47,7 +48,7 @@ int recv_mac_list(int sock, std::vector<mac_addr> &list) {
         return 1;
     }
     for (mac_addr &m : list)
-        if (recv_bytes(sock, m.data(), m.size())) return 1;
+        if (recv_bytes(in, m.data(), m.size())) return 1;
     return 0;
 }
 
@@ -73,9 +74,10 @@ int request_fw_list(int sock, const std::vector<mac_addr> &macs, std::vector<mac
     req.macs(macs);
     if (send_request(sock, req)) return 1;
     // Per-WTP errors are reported but the lists that follow are still the answer.
-    if (recv_results(sock, macs, false)) return 1;
-    if (recv_mac_list(sock, one_step)) return 1;
-    return recv_mac_list(sock, two_step);
+    reply_reader in(sock);
+    if (recv_results(in, macs, false)) return 1;
+    if (recv_mac_list(in, one_step)) return 1;
+    return recv_mac_list(in, two_step);
 }
 
 // ---- handlers --------------------------------------------------------------------------

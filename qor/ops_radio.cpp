@@ -54,14 +54,14 @@ constexpr radio_auto_def autotp_def{REQ_AUTO_TXPOWER, RADIO_AUTOTP, false};
 
 // Reads a u32 count and that many status bytes in pieces (the count is the AC's word,
 // nothing is allocated for it). Returns 1 on a transport failure or a non-zero status.
-int recv_status_bytes(int sock) {
+int recv_status_bytes(reply_reader &in) {
     uint32_t count;
-    if (recv_u32(sock, &count)) return 1;
+    if (recv_u32(in, &count)) return 1;
     int failed = 0;
     uint8_t chunk[256];
     while (count > 0) {
         size_t n = count < sizeof chunk ? count : sizeof chunk;
-        if (recv_bytes(sock, chunk, n)) return 1;
+        if (recv_bytes(in, chunk, n)) return 1;
         for (size_t i = 0; i < n; ++i)
             if (chunk[i] != 0) failed = 1;
         count -= static_cast<uint32_t>(n);
@@ -105,7 +105,8 @@ int request_scan(int sock, const std::vector<mac_addr> &macs, uint8_t radio) {
     req.u16(static_cast<uint16_t>(n));
     req.macs(macs);
     if (send_request(sock, req)) return 1;
-    return recv_results(sock, macs);
+    reply_reader in(sock);
+    return recv_results(in, macs);
 }
 
 int request_radio_auto(int sock, uint8_t code, uint32_t radio, uint8_t enable, uint32_t period,
@@ -117,7 +118,9 @@ int request_radio_auto(int sock, uint8_t code, uint32_t radio, uint8_t enable, u
     req.u8(enable);
     req.u32(period);
     if (send_request(sock, req)) return 1;
-    return reads_status ? recv_status_bytes(sock) : 0;
+    if (!reads_status) return 0;
+    reply_reader in(sock);
+    return recv_status_bytes(in);
 }
 
 int request_kick(int sock, const std::vector<mac_addr> &wtps, uint8_t radio, uint8_t wlan,
@@ -133,7 +136,8 @@ int request_kick(int sock, const std::vector<mac_addr> &wtps, uint8_t radio, uin
     req.u16(static_cast<uint16_t>(n));
     req.macs(wtps);
     if (send_request(sock, req)) return 1;
-    return recv_results(sock, wtps);
+    reply_reader in(sock);
+    return recv_results(in, wtps);
 }
 
 // ---- handlers --------------------------------------------------------------------------

@@ -450,19 +450,6 @@ struct wtp_info {
     std::vector<topo_dev> dev_list;
 
     std::unique_ptr<wtp_cfg> cfg;  // null when the AC sent no copy
-
-    // Releases the detail part and the configuration copy, keeping what comes before the
-    // access point detail above (what the brief table and the counters read).
-    void drop_detail() {
-        radio = {};
-        switch_hw_port = {};
-        switch_port = {};
-        trunk_port = {};
-        lldp_dev_list = {};
-        poe_port = {};
-        dev_list = {};
-        cfg.reset();
-    }
 };
 
 // The records in the order they arrived.
@@ -473,8 +460,8 @@ struct wtp_list {
 // ---- requests ------------------------------------------------------------------------
 
 // What a caller keeps of each record: all of it, or the common part only (the detail part
-// and the configuration copy are still read and checked, then released record by record,
-// so that a printer of the common fields needs memory for those alone).
+// and the configuration copy are still read and checked, but stepped over without being
+// stored, so that a printer of the common fields needs memory for those alone).
 enum class wtp_keep { all, common };
 
 // Sends REQ_WTP_LIST with the selection flags and MAC list (empty: all WTPs) and appends
@@ -483,8 +470,14 @@ enum class wtp_keep { all, common };
 int get_wtp_list(int sock, wtp_list &list, uint32_t flags, const std::vector<mac_addr> &macs,
                  wtp_keep keep = wtp_keep::all);
 
-// Decodes one record (after its 0 marker) into a fresh `rec`. Returns 0 or 1.
-int read_wtp_info(int sock, wtp_info &rec);
+// The reply of REQ_WTP_LIST read from `in`: every record after a 0 marker is appended to
+// `list` until a non-zero marker ends it. Returns 0, or 1 after the reply failed (the whole
+// list is then released).
+int read_wtp_list(reply_reader &in, wtp_list &list, wtp_keep keep = wtp_keep::all);
+
+// Decodes one record (after its 0 marker) into a fresh `rec`; with wtp_keep::common the
+// detail part and the configuration copy are stepped over. Returns 0 or 1.
+int read_wtp_info(reply_reader &in, wtp_info &rec, wtp_keep keep = wtp_keep::all);
 
 // Releases every record.
 void wtp_list_free(wtp_list &list);
@@ -501,6 +494,9 @@ struct ac_info {
 
 // REQ_AC_INFO: version text and six counters. Returns 0 or 1.
 int get_ac_info(int sock, ac_info &out);
+
+// The reply of REQ_AC_INFO read from `in`. Returns 0 or 1.
+int read_ac_info(reply_reader &in, ac_info &out);
 
 // ---- printers (standard output) ------------------------------------------------------
 

@@ -32,7 +32,6 @@ struct sock_pair {
         }
     }
     ~sock_pair() {
-        ac_recv_drop(ours);
         if (ours >= 0) close(ours);
         if (peer >= 0) close(peer);
     }
@@ -154,7 +153,10 @@ TEST(Link, FailedTransfersPrintTheSystemsReason) {
     ASSERT_EQ(0, pipe(p));
     uint8_t b;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(1, recv_u8(p[0], &b));
+    {
+        reply_reader in(p[0]);
+        EXPECT_EQ(1, recv_u8(in, &b));
+    }
     EXPECT_EQ("ERROR: reading socket failed for reason: Socket operation on non-socket\n",
               testing::internal::GetCapturedStderr());
     close(p[0]);
@@ -166,105 +168,141 @@ TEST(Link, FailedTransfersPrintTheSystemsReason) {
     sp2.close_peer();
     uint16_t v16;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(1, recv_u16(sp2.ours, &v16));
+    reply_reader in2(sp2.ours);
+    EXPECT_EQ(1, recv_u16(in2, &v16));
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
 }
 
-// ---- buffered receive ----------------------------------------------------------------
+// ---- reply reader ----------------------------------------------------------------------
 
-TEST(BufferedReceive, FieldsSplitAcrossArrivals) {
-    sock_pair sp;
-    // The AC's bytes arrive one at a time, a field straddling each boundary.
-    const bytes reply = {0x01, 0x02, 0x03, 0x04, 0xAB, 0xCD, 0x07, 0x00, 0x03, 'a', 'b', 'c'};
-    std::thread ac([&] {
-        for (uint8_t b : reply) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            ASSERT_EQ(1, write(sp.peer, &b, 1));
-        }
-    });
-    uint32_t v32 = 0;
-    uint16_t v16 = 0;
-    uint8_t v8 = 0;
-    std::string text;
-    bool present = false;
-    EXPECT_EQ(0, recv_u32(sp.ours, &v32));
-    EXPECT_EQ(0, recv_u16(sp.ours, &v16));
-    EXPECT_EQ(0, recv_u8(sp.ours, &v8));
-    EXPECT_EQ(0, recv_text16(sp.ours, text, &present));
-    ac.join();
-    EXPECT_EQ(0x01020304u, v32);
-    EXPECT_EQ(0xABCD, v16);
-    EXPECT_EQ(7, v8);
-    EXPECT_TRUE(present);
-    EXPECT_EQ("abc", text);
+// A reader over `b`, delivered `piece` bytes at a time.
+struct mem_reply {
+    bytes data;
+    memory_source src;
+    reply_reader in;
+    explicit mem_reply(bytes b, size_t piece = static_cast<size_t>(-1))
+        : data(std::move(b)), src(data.data(), data.size(), piece), in(src) {}
+};
+
+TEST(ReplyReader, FieldsSplitAcrossArrivals) {
+    const bytes reply = {0x01, 0x02, 0x03, 0x04, 0xAB, 0xCD, 0x07, 0x00, 0x03, 'a', 'b', 'c',
+                         0xC0, 0xA8, 0x01, 0x02, 0, 1, 2, 3, 4, 5, 0xFF, 0xFF, 0xFF, 0xB2};
+    for (size_t piece : {1, 2, 3, 5, 7, 64}) {
+        mem_reply m(reply, piece);
+        uint32_t v32 = 0;
+        uint16_t v16 = 0;
+        uint8_t v8 = 0;
+        std::string text;
+        bool present = false;
+        EXPECT_EQ(0, recv_u32(m.in, &v32)) << piece;
+        EXPECT_EQ(0, recv_u16(m.in, &v16));
+        EXPECT_EQ(0, recv_u8(m.in, &v8));
+        EXPECT_EQ(0, recv_text16(m.in, text, &present));
+        uint32_t addr = m.in.addr();
+        mac_addr mac;
+        m.in.mac(mac);
+        EXPECT_EQ(-78, m.in.s32());
+        EXPECT_FALSE(m.in.failed());
+        EXPECT_EQ(0x01020304u, v32);
+        EXPECT_EQ(0xABCD, v16);
+        EXPECT_EQ(7, v8);
+        EXPECT_TRUE(present);
+        EXPECT_EQ("abc", text);
+        EXPECT_EQ(0, memcmp(&addr, "\xC0\xA8\x01\x02", 4));  // kept in network order
+        EXPECT_EQ((mac_addr{0, 1, 2, 3, 4, 5}), mac);
+        EXPECT_EQ(1, recv_u8(m.in, &v8));  // the end of the stream
+    }
 }
 
-TEST(BufferedReceive, OneArrivalServesManyFieldsAndEndsMidField) {
-    sock_pair sp;
-    sp.peer_send({0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x0A, 0x56, 0x78, 0x9A});
-    sp.close_peer();
+TEST(ReplyReader, FailureIsStickyAndAShortStreamIsSilent) {
+    mem_reply m({0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x0A, 0x56, 0x78, 0x9A});
     uint32_t v32 = 0;
     uint16_t v16 = 0;
     uint8_t v8 = 0;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(4, ac_recv_u32(sp.ours, &v32));
-    EXPECT_EQ(0, recv_u16(sp.ours, &v16));
-    EXPECT_EQ(0, recv_u8(sp.ours, &v8));
-    EXPECT_EQ(1, recv_u32(sp.ours, &v32));  // three bytes, then the AC closed: no message
-    EXPECT_EQ("", testing::internal::GetCapturedStderr());
-    EXPECT_EQ(0x1234, v16);
+    EXPECT_EQ(0, recv_u32(m.in, &v32));
+    EXPECT_EQ(0, recv_u16(m.in, &v16));
+    EXPECT_EQ(0, recv_u8(m.in, &v8));
     EXPECT_EQ(10, v8);
-    uint8_t buf[4];
-    EXPECT_EQ(0, ac_recv_all(sp.ours, buf, 4));  // the rest went with the failed field
+    EXPECT_EQ(1, recv_u32(m.in, &v32));  // three bytes, then the AC closed: no message
+    EXPECT_EQ(0u, v32);
+    EXPECT_EQ(1, recv_u8(m.in, &v8));  // nothing more after a failure
+    EXPECT_EQ(0, v8);
+    mac_addr mac{1, 1, 1, 1, 1, 1};
+    m.in.mac(mac);
+    EXPECT_EQ(mac_addr{}, mac);
+    uint8_t buf[3] = {9, 9, 9};
+    EXPECT_EQ(1, recv_bytes(m.in, buf, 3));
+    EXPECT_EQ((bytes{0, 0, 0}), bytes(buf, buf + 3));
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(m.in.failed());
+    EXPECT_EQ(0x1234, v16);
 }
 
-TEST(BufferedReceive, AFailingReadAfterBufferedBytesIsReported) {
+TEST(ReplyReader, AFailingReadAfterHeldBytesIsReported) {
     sock_pair sp;
     timeval limit{0, 50 * 1000};
     ASSERT_EQ(0, setsockopt(sp.ours, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit));
     sp.peer_send({0x00, 0x05, 0x01, 0x02});
+    reply_reader in(sp.ours);
     uint16_t len = 0;
-    ASSERT_EQ(0, recv_u16(sp.ours, &len));
+    ASSERT_EQ(0, recv_u16(in, &len));
     uint8_t text[5];
     testing::internal::CaptureStderr();
-    EXPECT_EQ(1, recv_bytes(sp.ours, text, len));  // two of five, then the read fails
+    EXPECT_EQ(1, recv_bytes(in, text, len));  // two of five, then the read fails
+    EXPECT_EQ(1, recv_bytes(in, text, 1));    // reported once
     EXPECT_EQ("ERROR: reading socket failed for reason: Resource temporarily unavailable\n",
               testing::internal::GetCapturedStderr());
 }
 
-TEST(BufferedReceive, TwoSocketsDoNotMix) {
-    sock_pair a, b;
-    a.peer_send({0x11, 0x22, 0x33, 0x44});
-    b.peer_send({0x99, 0x88});
-    uint8_t v8 = 0;
+TEST(ReplyReader, NothingIsTakenAheadOfTheAdmissionWord) {
+    // The admission word and a reply arrive together: the word takes its four bytes only,
+    // and the request's reader gets the rest.
+    sock_pair sp;
+    sp.peer_send({0, 0, 0, 1, 0x0A, 0x0B});
+    sp.close_peer();
+    uint32_t word = 0;
+    ASSERT_EQ(4, ac_recv_u32(sp.ours, &word));
+    EXPECT_EQ(1u, word);
+    reply_reader in(sp.ours);
     uint16_t v16 = 0;
-    ASSERT_EQ(0, recv_u8(a.ours, &v8));  // the other three bytes of a are now buffered
-    EXPECT_EQ(0x11, v8);
-    ASSERT_EQ(0, recv_u16(b.ours, &v16));
-    EXPECT_EQ(0x9988, v16);
-    // A socket whose number is used again after close starts empty.
-    sock_pair c;
-    c.peer_send({0x01, 0x02, 0x03});
-    ASSERT_EQ(0, recv_u8(c.ours, &v8));
-    int number = c.ours;
-    ac_recv_drop(c.ours);
-    close(c.ours);
-    c.ours = -1;
-    sock_pair d;
-    ASSERT_EQ(number, d.ours);
-    d.peer_send({0x0D});
-    d.close_peer();
-    ASSERT_EQ(0, recv_u8(d.ours, &v8));
-    EXPECT_EQ(0x0D, v8);
-    EXPECT_EQ(1, recv_u8(d.ours, &v8));
+    EXPECT_EQ(0, recv_u16(in, &v16));
+    EXPECT_EQ(0x0A0B, v16);
 }
 
-TEST(BufferedReceive, ReadsLargerThanTheBuffer) {
-    sock_pair sp;
-    // A 2-byte field, 300000 bytes, a 4-byte field: more than the socket holds at once.
+TEST(ReplyReader, ReadsLargerThanItHolds) {
+    // A 2-byte field, 300000 bytes, a 4-byte field, a text of 65535 bytes, a skipped text
+    // and 200000 skipped bytes: more than the reader (and the socket) holds at once.
     bytes reply = {0x04, 0x93};
     for (size_t i = 0; i < 300000; ++i) reply.push_back(static_cast<uint8_t>(i * 7 + (i >> 9)));
-    for (uint8_t b : {0xDE, 0xAD, 0xBE, 0xEF}) reply.push_back(b);
+    for (uint8_t b : {0xDE, 0xAD, 0xBE, 0xEF, 0xFF, 0xFF}) reply.push_back(b);
+    reply.insert(reply.end(), 0xFFFF, 'x');
+    for (uint8_t b : bytes{0x00, 0x03, 'a', 'b', 'c'}) reply.push_back(b);
+    reply.insert(reply.end(), 200000, 0x55);
+    reply.push_back(0x42);
+    auto check = [&](reply_reader &in) {
+        uint16_t head = 0;
+        uint32_t tail = 0;
+        bytes big(300000);
+        std::string text;
+        EXPECT_EQ(0, recv_u16(in, &head));
+        EXPECT_EQ(0, recv_bytes(in, big.data(), big.size()));
+        EXPECT_EQ(0, recv_u32(in, &tail));
+        in.text(text);
+        in.skip_text();
+        in.skip(200000);
+        EXPECT_EQ(0x42, in.u8());
+        EXPECT_FALSE(in.failed());
+        EXPECT_EQ(0x0493, head);
+        EXPECT_TRUE(std::equal(big.begin(), big.end(), reply.begin() + 2));
+        EXPECT_EQ(0xDEADBEEFu, tail);
+        EXPECT_EQ(std::string(0xFFFF, 'x'), text);
+    };
+    for (size_t piece : {size_t{70000}, size_t{4096}, size_t{1} << 30}) {
+        mem_reply m(reply, piece);
+        check(m.in);
+    }
+    sock_pair sp;
     std::thread ac([&] {
         size_t off = 0;
         while (off < reply.size()) {
@@ -273,16 +311,37 @@ TEST(BufferedReceive, ReadsLargerThanTheBuffer) {
             off += static_cast<size_t>(n);
         }
     });
-    uint16_t head = 0;
-    uint32_t tail = 0;
-    bytes big(300000);
-    EXPECT_EQ(0, recv_u16(sp.ours, &head));
-    EXPECT_EQ(0, recv_bytes(sp.ours, big.data(), big.size()));
-    EXPECT_EQ(0, recv_u32(sp.ours, &tail));
+    reply_reader in(sp.ours);
+    check(in);
     ac.join();
-    EXPECT_EQ(0x0493, head);
-    EXPECT_TRUE(std::equal(big.begin(), big.end(), reply.begin() + 2));
-    EXPECT_EQ(0xDEADBEEFu, tail);
+}
+
+// A source laid over the socket, as the bench programs lay theirs: it counts the calls.
+struct counting_layer : byte_source {
+    socket_source inner{-1};
+    int calls = 0;
+    ssize_t read(uint8_t *buf, size_t want, size_t room) override {
+        ++calls;
+        return inner.read(buf, want, room);
+    }
+};
+counting_layer layer;
+
+TEST(ReplyReader, BenchLayersStandForTheSocket) {
+    sock_pair sp;
+    sp.peer_send({0, 0, 0, 1, 0, 2, 'o', 'k'});
+    ac_source_layer = [](int sock) -> byte_source * {
+        layer.inner = socket_source(sock);
+        return &layer;
+    };
+    uint32_t word = 0;
+    EXPECT_EQ(4, ac_recv_u32(sp.ours, &word));
+    reply_reader in(sp.ours);
+    std::string text;
+    in.text(text);
+    ac_source_layer = nullptr;
+    EXPECT_EQ("ok", text);
+    EXPECT_EQ(2, layer.calls);
 }
 
 // While set, socket() fails as in a process out of descriptors. Taking every descriptor
@@ -361,50 +420,45 @@ TEST(Framing, RequestThatCannotBeAssembledIsNotSent) {
 TEST(Framing, ResultLoopReadsEveryResult) {
     std::vector<mac_addr> macs = {mac_addr{0, 1, 1, 1, 1, 1}, mac_addr{0, 2, 2, 2, 2, 0xAB},
                                   mac_addr{0, 3, 3, 3, 3, 3}};
-    sock_pair sp;
-    sp.peer_send({0, 10, 0, 0, 12, 0});
+    mem_reply m({0, 10, 0, 0, 12, 0, 0});
     testing::internal::CaptureStderr();
-    EXPECT_EQ(1, recv_results(sp.ours, macs));
+    EXPECT_EQ(1, recv_results(m.in, macs));
     EXPECT_EQ("ERROR: Device 00:02:02:02:02:ab is busy.\n", testing::internal::GetCapturedStderr());
     // Reported but not counted (firmware-list style).
     testing::internal::CaptureStderr();
-    EXPECT_EQ(0, recv_results(sp.ours, macs, false));
+    EXPECT_EQ(0, recv_results(m.in, macs, false));
     EXPECT_EQ("ERROR: No response from device 00:02:02:02:02:ab.\n",
               testing::internal::GetCapturedStderr());
     // An early close ends the loop without a message.
-    sp.peer_send({0});
-    sp.close_peer();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(1, recv_results(sp.ours, macs));
+    EXPECT_EQ(1, recv_results(m.in, macs));
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
-    EXPECT_EQ(0, recv_results(sp.ours, {}));  // nothing to read for no MACs
+    mem_reply none({});
+    EXPECT_EQ(0, recv_results(none.in, {}));  // nothing to read for no MACs
 }
 
 TEST(Framing, LengthPrefixedTexts) {
-    sock_pair sp;
-    sp.peer_send({0, 0, 0, 3, 'a', 'b', 'c', 0, 5, 'x'});
-    sp.close_peer();
+    mem_reply m({0, 0, 0, 3, 'a', 'b', 'c', 0, 5, 'x'});
     std::string t = "old";
     bool present = true;
-    ASSERT_EQ(0, recv_text16(sp.ours, t, &present));
+    ASSERT_EQ(0, recv_text16(m.in, t, &present));
     EXPECT_FALSE(present);
     EXPECT_EQ("", t);
-    ASSERT_EQ(0, recv_text16(sp.ours, t, &present));
+    ASSERT_EQ(0, recv_text16(m.in, t, &present));
     EXPECT_TRUE(present);
     EXPECT_EQ("abc", t);
     EXPECT_EQ('\0', t.c_str()[3]);
-    EXPECT_EQ(1, recv_text16(sp.ours, t, &present));  // 5 announced, 1 sent
+    EXPECT_EQ(1, recv_text16(m.in, t, &present));  // 5 announced, 1 sent
     EXPECT_FALSE(present);
 }
 
 TEST(Framing, TextBufferThatCannotBeAllocated) {
-    sock_pair sp;
-    sp.peer_send({0x13, 0x88});  // 5000 bytes announced
+    mem_reply m({0x13, 0x88});  // 5000 bytes announced, none sent: the room comes first
     std::string t;
     testing::internal::CaptureStderr();
     {
         failing_allocations oom(4096);
-        EXPECT_EQ(1, recv_text16(sp.ours, t, nullptr));
+        EXPECT_EQ(1, recv_text16(m.in, t, nullptr));
     }
     EXPECT_EQ("ERROR: Out of memory\n", testing::internal::GetCapturedStderr());
 }
