@@ -1,6 +1,7 @@
 // Texts from the AC in JSON strings and in the text forms (see status_escape.h).
 #include "status_escape.h"
 
+#include <array>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -43,6 +44,30 @@ size_t utf8_sequence(const unsigned char *p, size_t &skip) {
         lo = 0x80, hi = 0xBF;
     }
     return need + 1;
+}
+
+// What each byte is in the three forms: bytes with the bit set leave as they are.
+constexpr uint8_t PLAIN_JSON = 1;    // in json_escape: printable ASCII but '"', '\\' and '/'
+constexpr uint8_t PLAIN_STORED = 2;  // in a stored JSON text: the same, '/' included
+constexpr uint8_t PLAIN_TEXT = 4;    // in the text forms: every byte but controls and DEL
+
+constexpr std::array<uint8_t, 256> byte_classes() {
+    std::array<uint8_t, 256> t{};
+    for (unsigned c = 0x20; c < 0x80; ++c) {
+        if (c != '"' && c != '\\') t[c] |= PLAIN_STORED;
+        if (c != '"' && c != '\\' && c != '/') t[c] |= PLAIN_JSON;
+    }
+    for (unsigned c = 0x20; c < 0x100; ++c)
+        if (c != 0x7F) t[c] |= PLAIN_TEXT;
+    return t;
+}
+constexpr std::array<uint8_t, 256> BYTE_CLASS = byte_classes();
+
+// The end of the run of bytes of `cls` that starts at `p`; the terminating zero is in no
+// class, so the run never passes it.
+const unsigned char *plain_run(const unsigned char *p, uint8_t cls) {
+    while (BYTE_CLASS[*p] & cls) ++p;
+    return p;
 }
 
 // The letter JSON writes after a reverse solidus for `c`, or 0 when it has no short form.
@@ -236,8 +261,43 @@ const char *json_escape(const char *text) {
     return shared.c_str();
 }
 
-void json_put_stored(const char *text) {
-    json_pieces(text, false, [](const char *s, size_t n) { fwrite(s, 1, n, stdout); });
+void json_put_stored(out_buf &out, const char *text) {
+    if (!text) return;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+    const unsigned char *end = plain_run(p, PLAIN_STORED);
+    out.put(text, static_cast<size_t>(end - p));
+    if (*end)  // the rest, from the first byte that may change, piece by piece
+        json_pieces(reinterpret_cast<const char *>(end), false,
+                    [&](const char *s, size_t n) { out.put(s, n); });
+}
+
+int json_put_stored(const char *text) {
+    out_buf out;
+    json_put_stored(out, text);
+    return out.finish();
+}
+
+void json_put_escaped(out_buf &out, const char *text) {
+    if (!text) return;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+    const unsigned char *end = plain_run(p, PLAIN_JSON);
+    if (!*end) {
+        out.put(text, static_cast<size_t>(end - p));
+        return;
+    }
+    if (const char *e = json_escape(text)) out.put_cstr(e);
+}
+
+void text_form_put(out_buf &out, const char *text) {
+    if (!text) return;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+    for (;;) {
+        const unsigned char *end = plain_run(p, PLAIN_TEXT);
+        out.put(reinterpret_cast<const char *>(p), static_cast<size_t>(end - p));
+        if (!*end) return;
+        out.put_char(TEXT_FORM_REPLACEMENT);
+        p = end + 1;
+    }
 }
 
 void text_form::fix() {
