@@ -30,8 +30,8 @@ unsigned decimal_digits(uint32_t v) {
 
 }  // namespace
 
-char *format_u32(char *p, uint32_t v) {
-    if (v < 10) {  // most status values: flags, states, small counts
+char *format_u32_digits(char *p, uint32_t v) {
+    if (v < 10) {  // the magnitude of -1 to -9
         *p = static_cast<char>('0' + v);
         return p + 1;
     }
@@ -49,13 +49,6 @@ char *format_u32(char *p, uint32_t v) {
         q[-1] = static_cast<char>('0' + v);
     }
     return end;
-}
-
-char *format_i32(char *p, int32_t v) {
-    if (v >= 0) return format_u32(p, static_cast<uint32_t>(v));
-    *p = '-';
-    // The magnitude in unsigned arithmetic, so that INT32_MIN needs no special case.
-    return format_u32(p + 1, 0u - static_cast<uint32_t>(v));
 }
 
 out_buf::out_buf(int fd, size_t size)
@@ -111,22 +104,21 @@ void out_buf::put_long(const char *s, size_t n) {
     pos_ += n;
 }
 
-void out_buf::put_u32(uint32_t v) {
-    if (static_cast<size_t>(end_ - pos_) >= OUT_INT_MAX_LEN) {
-        pos_ = format_u32(pos_, v);
-        return;
-    }
+void out_buf::put_int_slow(int64_t v) {
+    // Near the end of the buffer: formatted aside, so that a block stays a whole block.
     char tmp[OUT_INT_MAX_LEN];
-    put(tmp, static_cast<size_t>(format_u32(tmp, v) - tmp));
+    char *end = v < 0 ? format_i32(tmp, static_cast<int32_t>(v))
+                      : format_u32(tmp, static_cast<uint32_t>(v));
+    put_aside(*this, tmp, static_cast<size_t>(end - tmp));
 }
 
-void out_buf::put_i32(int32_t v) {
-    if (static_cast<size_t>(end_ - pos_) >= OUT_INT_MAX_LEN) {
-        pos_ = format_i32(pos_, v);
-        return;
+void put_aside(out_buf &out, const char *s, size_t n) {
+    if (n <= static_cast<size_t>(out.end_ - out.pos_)) {
+        memcpy(out.pos_, s, n);
+        out.pos_ += n;
+    } else {
+        out.put_long(s, n);
     }
-    char tmp[OUT_INT_MAX_LEN];
-    put(tmp, static_cast<size_t>(format_i32(tmp, v) - tmp));
 }
 
 int out_buf::finish() {
@@ -139,41 +131,101 @@ int out_buf::finish() {
     return 1;
 }
 
-void put_mac(out_buf &out, const uint8_t mac[6]) {
-    char text[17];
-    for (int i = 0; i < 6; ++i) {
-        text[3 * i] = HEX_UPPER[mac[i] >> 4];
-        text[3 * i + 1] = HEX_UPPER[mac[i] & 15];
-        if (i < 5) text[3 * i + 2] = ':';
+namespace {
+
+// Runs `format(p)` (which stores at most `max` bytes at p and returns their end) straight
+// into the buffer when it has the room, else aside and then put.
+template <size_t max, class Format>
+void put_formatted(out_buf &out, Format &&format) {
+    if (char *p = out.room(max)) {
+        out.commit(format(p));
+        return;
     }
-    out.put(text, sizeof text);
+    char tmp[max];
+    put_aside(out, tmp, static_cast<size_t>(format(tmp) - tmp));
+}
+
+char *format_octet(char *p, unsigned v) {
+    if (v >= 100) {
+        *p++ = static_cast<char>('0' + v / 100);
+        v %= 100;
+        memcpy(p, DIGIT_PAIRS + 2 * v, 2);
+        return p + 2;
+    }
+    if (v >= 10) {
+        memcpy(p, DIGIT_PAIRS + 2 * v, 2);
+        return p + 2;
+    }
+    *p = static_cast<char>('0' + v);
+    return p + 1;
+}
+
+}  // namespace
+
+void put_mac(out_buf &out, const uint8_t mac[6]) {
+    put_formatted<17>(out, [mac](char *p) {
+        for (int i = 0; i < 6; ++i) {
+            if (i > 0) *p++ = ':';
+            *p++ = HEX_UPPER[mac[i] >> 4];
+            *p++ = HEX_UPPER[mac[i] & 15];
+        }
+        return p;
+    });
 }
 
 void put_ipv4(out_buf &out, uint32_t addr_net) {
     uint8_t b[4];
     memcpy(b, &addr_net, 4);
-    char text[16];
-    char *p = text;
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0) *p++ = '.';
-        p = format_u32(p, b[i]);
-    }
-    out.put(text, static_cast<size_t>(p - text));
+    put_formatted<15>(out, [&b](char *p) {
+        p = format_octet(p, b[0]);
+        for (int i = 1; i < 4; ++i) {
+            *p++ = '.';
+            p = format_octet(p, b[i]);
+        }
+        return p;
+    });
 }
 
 void put_md5(out_buf &out, const uint8_t digest[16]) {
-    char text[32];
-    for (int i = 0; i < 16; ++i) {
-        text[2 * i] = HEX_LOWER[digest[i] >> 4];
-        text[2 * i + 1] = HEX_LOWER[digest[i] & 15];
-    }
-    out.put(text, sizeof text);
+    put_formatted<32>(out, [digest](char *p) {
+        for (int i = 0; i < 16; ++i) {
+            *p++ = HEX_LOWER[digest[i] >> 4];
+            *p++ = HEX_LOWER[digest[i] & 15];
+        }
+        return p;
+    });
 }
 
 void put_hex_byte(out_buf &out, uint8_t b) {
-    char text[4] = {'0', 'x'};
-    size_t n = 2;
-    if (b >= 16) text[n++] = HEX_LOWER[b >> 4];
-    text[n++] = HEX_LOWER[b & 15];
-    out.put(text, n);
+    put_formatted<4>(out, [b](char *p) {
+        *p++ = '0';
+        *p++ = 'x';
+        if (b >= 16) *p++ = HEX_LOWER[b >> 4];
+        *p++ = HEX_LOWER[b & 15];
+        return p;
+    });
+}
+
+void put_u8_list(out_buf &out, const uint8_t *bytes, size_t n) {
+    constexpr size_t each = 4;  // ",255"
+    for (size_t i = 0; i < n;) {
+        // As many as the buffer has room for at once, then the next run.
+        size_t run = n - i;
+        char *p = out.room(run * each);
+        if (!p) {
+            run = 1;
+            char tmp[each];
+            char *e = tmp;
+            if (i > 0) *e++ = ',';
+            e = format_octet(e, bytes[i]);
+            put_aside(out, tmp, static_cast<size_t>(e - tmp));
+        } else {
+            for (size_t k = i; k < i + run; ++k) {
+                if (k > 0) *p++ = ',';
+                p = format_octet(p, bytes[k]);
+            }
+            out.commit(p);
+        }
+        i += run;
+    }
 }

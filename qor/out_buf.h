@@ -23,6 +23,46 @@ constexpr size_t OUT_BUF_SIZE = 32 * 1024;
 // The longest decimal form of a 32-bit integer: "-2147483648".
 constexpr size_t OUT_INT_MAX_LEN = 11;
 
+// Copies `n` bytes; the short ones most texts and member names are with a few overlapping
+// moves instead of a call, never touching a byte outside either range.
+inline void copy_bytes(char *d, const char *s, size_t n) {
+    if (n >= 8) {
+        if (n > 16) {
+            memcpy(d, s, n);
+            return;
+        }
+        uint64_t a, b;
+        memcpy(&a, s, 8);
+        memcpy(&b, s + n - 8, 8);
+        memcpy(d, &a, 8);
+        memcpy(d + n - 8, &b, 8);
+    } else if (n >= 4) {
+        uint32_t a, b;
+        memcpy(&a, s, 4);
+        memcpy(&b, s + n - 4, 4);
+        memcpy(d, &a, 4);
+        memcpy(d + n - 4, &b, 4);
+    } else {
+        for (size_t i = 0; i < n; ++i) d[i] = s[i];
+    }
+}
+
+// The decimal form of `v` at `p` (room for OUT_INT_MAX_LEN bytes); returns its end.
+char *format_u32_digits(char *p, uint32_t v);  // v of 10 or more
+inline char *format_u32(char *p, uint32_t v) {
+    if (v < 10) {  // most status values: flags, states, small counts
+        *p = static_cast<char>('0' + v);
+        return p + 1;
+    }
+    return format_u32_digits(p, v);
+}
+inline char *format_i32(char *p, int32_t v) {
+    if (v >= 0) return format_u32(p, static_cast<uint32_t>(v));
+    *p = '-';
+    // The magnitude in unsigned arithmetic, so that INT32_MIN needs no special case.
+    return format_u32_digits(p + 1, 0u - static_cast<uint32_t>(v));
+}
+
 class out_buf {
 public:
     // Writes to `fd` in blocks of `size` bytes (at least OUT_INT_MAX_LEN). Whatever stdio
@@ -37,7 +77,7 @@ public:
 
     void put(const char *s, size_t n) {
         if (n <= static_cast<size_t>(end_ - pos_)) {
-            memcpy(pos_, s, n);
+            copy_bytes(pos_, s, n);
             pos_ += n;
         } else {
             put_long(s, n);
@@ -56,8 +96,24 @@ public:
         *pos_++ = c;
     }
     // Decimal, as printf's "%u" and "%d" write them.
-    void put_u32(uint32_t v);
-    void put_i32(int32_t v);
+    void put_u32(uint32_t v) {
+        if (static_cast<size_t>(end_ - pos_) >= OUT_INT_MAX_LEN)
+            pos_ = format_u32(pos_, v);
+        else
+            put_int_slow(static_cast<int64_t>(v));
+    }
+    void put_i32(int32_t v) {
+        if (static_cast<size_t>(end_ - pos_) >= OUT_INT_MAX_LEN)
+            pos_ = format_i32(pos_, v);
+        else
+            put_int_slow(v);
+    }
+
+    // For a writer that places several pieces at once: where `n` bytes (at most the block
+    // size) may be stored now, or null when the room left is smaller (then put them one by
+    // one). `commit` takes the end of what was stored.
+    char *room(size_t n) { return static_cast<size_t>(end_ - pos_) >= n ? pos_ : nullptr; }
+    void commit(char *end) { pos_ = end; }
 
     // Writes what is left. Returns 0 when every byte was written; otherwise prints
     // "ERROR: Writing standard output failed: <reason>.\n" on standard error (once, however
@@ -69,6 +125,8 @@ public:
 
 private:
     void put_long(const char *s, size_t n);
+    void put_int_slow(int64_t v);
+    friend void put_aside(out_buf &out, const char *s, size_t n);
     void drain();                            // writes the full buffer and empties it
     void write_out(const char *p, size_t n);  // one block, retried until whole
 
@@ -81,10 +139,6 @@ private:
     bool pipe_changed_ = false;
 };
 
-// The decimal form of `v` at `p` (room for OUT_INT_MAX_LEN bytes); returns its end.
-char *format_u32(char *p, uint32_t v);
-char *format_i32(char *p, int32_t v);
-
 // Formatters of front.h into the buffer, byte for byte the same texts: a MAC upper case
 // ("%02X:...", 17 characters), an IPv4 address in network byte order ("%u.%u.%u.%u"), a
 // digest as 32 lower-case hex digits, and a byte as printf's "0x%x".
@@ -92,3 +146,10 @@ void put_mac(out_buf &out, const uint8_t mac[6]);
 void put_ipv4(out_buf &out, uint32_t addr_net);
 void put_md5(out_buf &out, const uint8_t digest[16]);
 void put_hex_byte(out_buf &out, uint8_t b);
+
+// Puts a few bytes formatted aside near the end of the buffer (the slow path of the
+// formatters above).
+void put_aside(out_buf &out, const char *s, size_t n);
+
+// Bytes as decimal numbers separated by commas ("%u" each, no spaces).
+void put_u8_list(out_buf &out, const uint8_t *bytes, size_t n);

@@ -4,14 +4,18 @@
 #include <array>
 #include <cctype>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
+#include <new>
+#include <utility>
 
 namespace {
 
 // U+FFFD in UTF-8: what an ill-formed sequence becomes in JSON.
 constexpr char REPLACEMENT_UTF8[] = "\xEF\xBF\xBD";
+
+constexpr char HEX_LOWER[] = "0123456789abcdef";
 
 // The length (2 to 4) of the well-formed UTF-8 sequence that starts at the lead byte `p`,
 // or 0 when it is ill-formed; then `skip` is how many bytes one U+FFFD stands for: the
@@ -47,7 +51,7 @@ size_t utf8_sequence(const unsigned char *p, size_t &skip) {
 }
 
 // What each byte is in the three forms: bytes with the bit set leave as they are.
-constexpr uint8_t PLAIN_JSON = 1;    // in json_escape: printable ASCII but '"', '\\' and '/'
+constexpr uint8_t PLAIN_JSON = 1;    // in json_escape: ASCII from the space up but quotes, solidi
 constexpr uint8_t PLAIN_STORED = 2;  // in a stored JSON text: the same, '/' included
 constexpr uint8_t PLAIN_TEXT = 4;    // in the text forms: every byte but controls and DEL
 
@@ -90,11 +94,15 @@ char escape_letter(unsigned c) {
 // sequence that does not. Returns whether anything was replaced.
 template <class Out>
 bool json_pieces(const char *text, bool escape_solidus, Out &&out) {
+    const uint8_t plain = escape_solidus ? PLAIN_JSON : PLAIN_STORED;
     const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
     const unsigned char *run = p;  // first byte not handed out yet
     char esc[8];
     bool changed = false;
-    while (const unsigned c = *p) {
+    for (;;) {
+        p = plain_run(p, plain);
+        const unsigned c = *p;
+        if (!c) break;
         const char *rep;
         size_t rep_len, skip = 1;
         if (c >= 0x80) {
@@ -104,17 +112,18 @@ bool json_pieces(const char *text, bool escape_solidus, Out &&out) {
             }
             rep = REPLACEMENT_UTF8;
             rep_len = sizeof REPLACEMENT_UTF8 - 1;
-        } else if (c < 0x20 || c == '"' || c == '\\' || (c == '/' && escape_solidus)) {
+        } else {  // a control byte, '"', '\\', or '/' when it is escaped
+            esc[0] = '\\';
             if (char letter = escape_letter(c)) {
-                esc[0] = '\\', esc[1] = letter, esc[2] = '\0';
+                esc[1] = letter;
                 rep_len = 2;
             } else {
-                rep_len = static_cast<size_t>(snprintf(esc, sizeof esc, "\\u%04x", c));
+                memcpy(esc + 1, "u00", 3);
+                esc[4] = HEX_LOWER[c >> 4];
+                esc[5] = HEX_LOWER[c & 15];
+                rep_len = 6;
             }
             rep = esc;
-        } else {
-            ++p;
-            continue;
         }
         if (p > run) out(reinterpret_cast<const char *>(run), static_cast<size_t>(p - run));
         out(rep, rep_len);
@@ -240,25 +249,50 @@ bool json_is_value(const char *text) {
     return *r.p == '\0';
 }
 
+namespace {
+
+// A buffer that only grows, keeping the size it reached.
+struct escape_buffer {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+
+    // Room for `n` bytes; false when it cannot grow.
+    bool hold(size_t n) {
+        if (n <= size) return true;
+        char *p = new (std::nothrow) char[n];
+        if (!p) return false;
+        data.reset(p);
+        size = n;
+        return true;
+    }
+};
+
+// The most a byte grows by in JSON: a control byte leaves as "\\u00XX".
+constexpr size_t ESCAPE_GROWTH_MAX = 6;
+
+}  // namespace
+
 const char *json_escape(const char *text) {
     // `shared` holds the result handed out; `work` is filled first, so a text that points
-    // into the previous result is still intact while it is read. Both keep their size.
-    static std::string shared, work;
-    if (!text) {
-        shared.clear();
-        return shared.c_str();
+    // into the previous result is still intact while it is read.
+    static escape_buffer shared, work;
+    if (!text) return "";
+    const size_t in_len = strlen(text);
+    if (in_len >= work.size / ESCAPE_GROWTH_MAX) {
+        // The work space may be too small: count exactly what the copy needs first.
+        size_t len = 0;
+        if (!json_pieces(text, true, [&](const char *, size_t n) { len += n; })) return text;
+        if (!work.hold(len + 1)) return nullptr;
     }
-    size_t len = 0;
-    if (!json_pieces(text, true, [&](const char *, size_t n) { len += n; })) return text;
-    try {
-        work.reserve(len);
-    } catch (const std::exception &) {
-        return nullptr;
-    }
-    work.clear();
-    json_pieces(text, true, [&](const char *s, size_t n) { work.append(s, n); });
-    shared.swap(work);
-    return shared.c_str();
+    char *d = work.data.get();
+    if (!json_pieces(text, true, [&](const char *s, size_t n) {
+            memcpy(d, s, n);
+            d += n;
+        }))
+        return text;
+    *d = '\0';
+    std::swap(shared, work);
+    return shared.data.get();
 }
 
 void json_put_stored(out_buf &out, const char *text) {

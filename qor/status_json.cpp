@@ -129,10 +129,6 @@ public:
         start(key);
         out_.put_cstr(json);
     }
-    void element_u(uint32_t v) {
-        start();
-        out_.put_u32(v);
-    }
     void element_mac(const mac_addr &mac) {
         start();
         out_.put_char('"');
@@ -166,9 +162,22 @@ private:
         if (!first_[depth_]) out_.put_char(',');
         first_[depth_] = false;
     }
-    // The same, then the key.
+    // The same, then the key: one check for room, then stores.
     void start(json_key key) {
-        start();
+        const bool comma = !first_[depth_];
+        first_[depth_] = false;
+        if (char *p = out_.room(key.len + 4)) {
+            *p = ',';
+            p += comma;
+            *p++ = '"';
+            copy_bytes(p, key.text, key.len);
+            p += key.len;
+            *p++ = '"';
+            *p++ = ':';
+            out_.commit(p);
+            return;
+        }
+        if (comma) out_.put_char(',');
         out_.put_char('"');
         out_.put(key.text, key.len);
         out_.put_literal("\":");
@@ -234,7 +243,7 @@ constexpr text_kind escaped = text_kind::escaped;
 
 void put_cfg_cap(json_writer &w, const cfg_cap_bytes &cap) {
     w.begin_array("cfg_cap");
-    for (uint8_t b : cap) w.element_u(b);
+    put_u8_list(w.out(), cap.data(), cap.size());
     w.end_array();
 }
 
