@@ -73,69 +73,81 @@ struct json_key {
     size_t len;
 };
 
+// The writer's members are kept out of line: each call site is then a call, not a copy of
+// the formatting, and one check for room covers a whole member.
+#define JSON_WRITER_CALL [[gnu::noinline]]
+
 class json_writer {
 public:
     explicit json_writer(out_buf &out) : out_(out) {}
 
-    void begin_object() { open('{'); }
-    void begin_object(json_key key) { open(key, '{'); }
-    void end_object() { close('}'); }
-    void begin_array() { open('['); }
-    void begin_array(json_key key) { open(key, '['); }
-    void end_array() { close(']'); }
+    JSON_WRITER_CALL void begin_object() { open('{'); }
+    JSON_WRITER_CALL void begin_object(json_key key) { open(key, '{'); }
+    JSON_WRITER_CALL void end_object() { close('}'); }
+    JSON_WRITER_CALL void begin_array() { open('['); }
+    JSON_WRITER_CALL void begin_array(json_key key) { open(key, '['); }
+    JSON_WRITER_CALL void end_array() { close(']'); }
 
-    void member_u(json_key key, uint32_t v) {
+    JSON_WRITER_CALL void member_u(json_key key, uint32_t v) {
+        if (char *p = out_.room(key.len + KEY_EXTRA + OUT_INT_MAX_LEN)) {
+            out_.commit(format_u32(key_at(p, key), v));
+            return;
+        }
         start(key);
         out_.put_u32(v);
     }
-    void member_d(json_key key, int32_t v) {
+    JSON_WRITER_CALL void member_d(json_key key, int32_t v) {
+        if (char *p = out_.room(key.len + KEY_EXTRA + OUT_INT_MAX_LEN)) {
+            out_.commit(format_i32(key_at(p, key), v));
+            return;
+        }
         start(key);
         out_.put_i32(v);
     }
     // A signed number as a quoted string.
-    void member_quoted_d(json_key key, int32_t v) {
+    JSON_WRITER_CALL void member_quoted_d(json_key key, int32_t v) {
         begin_string(key);
         out_.put_i32(v);
         end_string();
     }
-    void member_mac(json_key key, const mac_addr &mac) {
+    JSON_WRITER_CALL void member_mac(json_key key, const mac_addr &mac) {
         begin_string(key);
         put_mac(out_, mac.data());
         end_string();
     }
-    void member_ipv4(json_key key, uint32_t addr_net) {
+    JSON_WRITER_CALL void member_ipv4(json_key key, uint32_t addr_net) {
         begin_string(key);
         put_ipv4(out_, addr_net);
         end_string();
     }
-    void member_md5(json_key key, const uint8_t digest[16]) {
+    JSON_WRITER_CALL void member_md5(json_key key, const uint8_t digest[16]) {
         begin_string(key);
         put_md5(out_, digest);
         end_string();
     }
     // A text made by a formatter, printed as it is.
-    void member_formatted(json_key key, const char *text) {
+    JSON_WRITER_CALL void member_formatted(json_key key, const char *text) {
         begin_string(key);
         out_.put_cstr(text);
         end_string();
     }
-    void member_s(json_key key, const std::string &text, text_kind kind) {
+    JSON_WRITER_CALL void member_s(json_key key, const std::string &text, text_kind kind) {
         begin_string(key);
         put_text(text, kind);
         end_string();
     }
     // A value that is JSON text already.
-    void member_raw(json_key key, const char *json) {
+    JSON_WRITER_CALL void member_raw(json_key key, const char *json) {
         start(key);
         out_.put_cstr(json);
     }
-    void element_mac(const mac_addr &mac) {
+    JSON_WRITER_CALL void element_mac(const mac_addr &mac) {
         start();
         out_.put_char('"');
         put_mac(out_, mac.data());
         out_.put_char('"');
     }
-    void element_s(const std::string &text, text_kind kind) {
+    JSON_WRITER_CALL void element_s(const std::string &text, text_kind kind) {
         start();
         out_.put_char('"');
         put_text(text, kind);
@@ -143,7 +155,13 @@ public:
     }
 
     // A string member whose value the caller appends to out() in between.
-    void begin_string(json_key key) {
+    JSON_WRITER_CALL void begin_string(json_key key) {
+        if (char *p = out_.room(key.len + KEY_EXTRA + 1)) {
+            p = key_at(p, key);
+            *p++ = '"';
+            out_.commit(p);
+            return;
+        }
         start(key);
         out_.put_char('"');
     }
@@ -151,33 +169,40 @@ public:
     out_buf &out() { return out_; }
 
 private:
+    // What a member adds to its name: the comma before it, quotes, the colon.
+    static constexpr size_t KEY_EXTRA = 4;
+
     void put_text(const std::string &text, text_kind kind) {
         if (kind == text_kind::stored)
             json_put_stored(out_, text.c_str());
         else
             json_put_escaped(out_, text.c_str());
     }
+    // The separator and the key stored at `p` (room for key.len + KEY_EXTRA); returns
+    // their end.
+    char *key_at(char *p, json_key key) {
+        *p = ',';
+        p += !first_[depth_];
+        first_[depth_] = false;
+        *p++ = '"';
+        copy_bytes(p, key.text, key.len);
+        p += key.len;
+        *p++ = '"';
+        *p++ = ':';
+        return p;
+    }
     // Before a value: "," unless it is the first of its container.
     void start() {
         if (!first_[depth_]) out_.put_char(',');
         first_[depth_] = false;
     }
-    // The same, then the key: one check for room, then stores.
+    // The same, then the key.
     void start(json_key key) {
-        const bool comma = !first_[depth_];
-        first_[depth_] = false;
-        if (char *p = out_.room(key.len + 4)) {
-            *p = ',';
-            p += comma;
-            *p++ = '"';
-            copy_bytes(p, key.text, key.len);
-            p += key.len;
-            *p++ = '"';
-            *p++ = ':';
-            out_.commit(p);
+        if (char *p = out_.room(key.len + KEY_EXTRA)) {
+            out_.commit(key_at(p, key));
             return;
         }
-        if (comma) out_.put_char(',');
+        start();
         out_.put_char('"');
         out_.put(key.text, key.len);
         out_.put_literal("\":");
