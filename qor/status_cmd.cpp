@@ -157,40 +157,51 @@ int cmd_online(const option_arg *args, int count) {
     return 0;
 }
 
+namespace {
+
+// The AC's counters in the order both forms print them: the redundancy mode comes before the
+// upgrading count, although it arrives after it.
+struct ac_counter_row {
+    const char *label;  // text form
+    const char *key;    // JSON form
+    uint32_t ac_info::*field;
+};
+constexpr ac_counter_row ac_counters[] = {
+    {"Max WTPs", "max_wtps", &ac_info::max_wtps},
+    {"Managed WTPs", "managed_wtps", &ac_info::managed_wtps},
+    {"Active WTPs", "active_wtps", &ac_info::active_wtps},
+    {"Total Stations", "total_sta", &ac_info::total_sta},
+    {"Redundant Mode", "redundant_mode", &ac_info::redundant_mode},
+    {"Upgrading WTPs", "upg_wtps", &ac_info::upg_wtps},
+};
+
+}  // namespace
+
 int print_ac_info(const ac_info &info, bool json) {
     out_buf out;
     if (!json) {
         out.put_literal("Capwap Ver\t");
         text_form_put(out, info.cw_ver.c_str());
-        out.put_literal("\nMax WTPs\t");
-        out.put_u32(info.max_wtps);
-        out.put_literal("\nManaged WTPs\t");
-        out.put_u32(info.managed_wtps);
-        out.put_literal("\nActive WTPs\t");
-        out.put_u32(info.active_wtps);
-        out.put_literal("\nTotal Stations\t");
-        out.put_u32(info.total_sta);
-        out.put_literal("\nRedundant Mode\t");
-        out.put_u32(info.redundant_mode);
-        out.put_literal("\nUpgrading WTPs\t");
-        out.put_u32(info.upg_wtps);
         out.put_char('\n');
+        for (const ac_counter_row &r : ac_counters) {
+            out.put_cstr(r.label);
+            out.put_char('\t');
+            out.put_u32(info.*r.field);
+            out.put_char('\n');
+        }
         return out.finish();
     }
+    // One member without braces around it and without a line end; the version text as it
+    // came (stored).
     out.put_literal("\"ac_info\":{\"cw_ver\":\"");
     json_put_stored(out, info.cw_ver.c_str());
-    out.put_literal("\",\"max_wtps\":");
-    out.put_u32(info.max_wtps);
-    out.put_literal(",\"managed_wtps\":");
-    out.put_u32(info.managed_wtps);
-    out.put_literal(",\"active_wtps\":");
-    out.put_u32(info.active_wtps);
-    out.put_literal(",\"total_sta\":");
-    out.put_u32(info.total_sta);
-    out.put_literal(",\"redundant_mode\":");
-    out.put_u32(info.redundant_mode);
-    out.put_literal(",\"upg_wtps\":");
-    out.put_u32(info.upg_wtps);
+    out.put_char('"');
+    for (const ac_counter_row &r : ac_counters) {
+        out.put_literal(",\"");
+        out.put_cstr(r.key);
+        out.put_literal("\":");
+        out.put_u32(info.*r.field);
+    }
     out.put_char('}');
     return out.finish();
 }

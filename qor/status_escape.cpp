@@ -272,27 +272,41 @@ constexpr size_t ESCAPE_GROWTH_MAX = 6;
 
 }  // namespace
 
-const char *json_escape(const char *text) {
+// json_escape of a text whose first `plain` bytes need no change (all of them when it
+// ends there); `len` is the result's length.
+static const char *escape_after(const char *text, size_t plain, size_t &len) {
     // `shared` holds the result handed out; `work` is filled first, so a text that points
     // into the previous result is still intact while it is read.
     static escape_buffer shared, work;
-    if (!text) return "";
-    const size_t in_len = strlen(text);
+    const char *rest = text + plain;
+    const size_t in_len = plain + strlen(rest);
+    len = in_len;
+    if (plain == in_len) return text;
     if (in_len >= work.size / ESCAPE_GROWTH_MAX) {
         // The work space may be too small: count exactly what the copy needs first.
-        size_t len = 0;
-        if (!json_pieces(text, true, [&](const char *, size_t n) { len += n; })) return text;
-        if (!work.hold(len + 1)) return nullptr;
+        size_t n = plain;
+        if (!json_pieces(rest, true, [&](const char *, size_t k) { n += k; })) return text;
+        if (!work.hold(n + 1)) return nullptr;
     }
     char *d = work.data.get();
-    if (!json_pieces(text, true, [&](const char *s, size_t n) {
-            memcpy(d, s, n);
-            d += n;
+    memcpy(d, text, plain);
+    d += plain;
+    if (!json_pieces(rest, true, [&](const char *s, size_t k) {
+            memcpy(d, s, k);
+            d += k;
         }))
         return text;
     *d = '\0';
+    len = static_cast<size_t>(d - work.data.get());
     std::swap(shared, work);
     return shared.data.get();
+}
+
+const char *json_escape(const char *text) {
+    if (!text) return "";
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+    size_t len;
+    return escape_after(text, static_cast<size_t>(plain_run(p, PLAIN_JSON) - p), len);
 }
 
 void json_put_stored(out_buf &out, const char *text) {
@@ -315,11 +329,13 @@ void json_put_escaped(out_buf &out, const char *text) {
     if (!text) return;
     const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
     const unsigned char *end = plain_run(p, PLAIN_JSON);
+    const size_t plain = static_cast<size_t>(end - p);
     if (!*end) {
-        out.put(text, static_cast<size_t>(end - p));
+        out.put(text, plain);
         return;
     }
-    if (const char *e = json_escape(text)) out.put_cstr(e);
+    size_t len;
+    if (const char *e = escape_after(text, plain, len)) out.put(e, len);
 }
 
 void text_form_put(out_buf &out, const char *text) {
