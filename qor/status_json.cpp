@@ -89,20 +89,16 @@ public:
     JSON_WRITER_CALL void end_array() { close(']'); }
 
     JSON_WRITER_CALL void member_u(json_key key, uint32_t v) {
-        if (char *p = out_.room(key.len + KEY_EXTRA + OUT_INT_MAX_LEN)) {
+        if (char *p = out_.room(key.len + KEY_EXTRA + OUT_INT_MAX_LEN))
             out_.commit(format_u32(key_at(p, key), v));
-            return;
-        }
-        start(key);
-        out_.put_u32(v);
+        else
+            member_u_near_end(key, v);
     }
     JSON_WRITER_CALL void member_d(json_key key, int32_t v) {
-        if (char *p = out_.room(key.len + KEY_EXTRA + OUT_INT_MAX_LEN)) {
+        if (char *p = out_.room(key.len + KEY_EXTRA + OUT_INT_MAX_LEN))
             out_.commit(format_i32(key_at(p, key), v));
-            return;
-        }
-        start(key);
-        out_.put_i32(v);
+        else
+            member_d_near_end(key, v);
     }
     // A signed number as a quoted string.
     JSON_WRITER_CALL void member_quoted_d(json_key key, int32_t v) {
@@ -160,10 +156,9 @@ public:
             p = key_at(p, key);
             *p++ = '"';
             out_.commit(p);
-            return;
+        } else {
+            begin_string_near_end(key);
         }
-        start(key);
-        out_.put_char('"');
     }
     void end_string() { out_.put_char('"'); }
     out_buf &out() { return out_; }
@@ -198,14 +193,31 @@ private:
     }
     // The same, then the key.
     void start(json_key key) {
-        if (char *p = out_.room(key.len + KEY_EXTRA)) {
+        if (char *p = out_.room(key.len + KEY_EXTRA))
             out_.commit(key_at(p, key));
-            return;
-        }
+        else
+            start_near_end(key);
+    }
+
+    // Near the end of the buffer, piece by piece (kept apart, so that the usual path above
+    // stays short).
+    JSON_WRITER_CALL void start_near_end(json_key key) {
         start();
         out_.put_char('"');
         out_.put(key.text, key.len);
         out_.put_literal("\":");
+    }
+    JSON_WRITER_CALL void member_u_near_end(json_key key, uint32_t v) {
+        start_near_end(key);
+        out_.put_u32(v);
+    }
+    JSON_WRITER_CALL void member_d_near_end(json_key key, int32_t v) {
+        start_near_end(key);
+        out_.put_i32(v);
+    }
+    JSON_WRITER_CALL void begin_string_near_end(json_key key) {
+        start_near_end(key);
+        out_.put_char('"');
     }
     void opened(char bracket) {
         out_.put_char(bracket);
