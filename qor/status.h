@@ -499,27 +499,30 @@ int get_ac_info(int sock, ac_info &out);
 int read_ac_info(reply_reader &in, ac_info &out);
 
 // ---- printers (standard output) ------------------------------------------------------
+//
+// Each returns 0, or 1 after standard output could not be written (a full disk, a closed
+// pipe); the reason is then on standard error.
 
 // The brief table (brief), the detailed text (neither), or the JSON member "wtp_list"
 // (json). The JSON form removes line breaks from topology descriptions in place.
-void print_wtp_list(wtp_list &list, bool json, bool password, bool brief, bool basic);
+int print_wtp_list(wtp_list &list, bool json, bool password, bool brief, bool basic);
 
 // Text forms (status_text.cpp).
-void print_wtp_brief(const wtp_list &list);
-void print_wtp_detail(const wtp_list &list, bool password, bool basic);
+int print_wtp_brief(const wtp_list &list);
+int print_wtp_detail(const wtp_list &list, bool password, bool basic);
 
 // JSON form (status_json.cpp).
-void print_wtp_json(wtp_list &list, bool password, bool basic);
+int print_wtp_json(wtp_list &list, bool password, bool basic);
 
 // "MAC=upgrade state" per record.
-void print_fw_results(const wtp_list &list);
+int print_fw_results(const wtp_list &list);
 
-// The two counters of wtpflag.
+// The two counters of wtpflag (stdio).
 void print_upgrade_counts(const wtp_list &list);
 void print_upgrading_count(const wtp_list &list);
 
 // Seven text lines, or the JSON member "ac_info" (no braces around it, no line end).
-void print_ac_info(const ac_info &info, bool json);
+int print_ac_info(const ac_info &info, bool json);
 
 // Replaces, in place, every occurrence of `old` by `repl`.
 void strip_all(std::string &text, const char *old, const char *repl);

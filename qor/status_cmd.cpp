@@ -19,17 +19,21 @@ bool mac_count_fits(const std::vector<mac_addr> &macs) { return macs.size() <= 0
 
 }  // namespace
 
-void print_wtp_list(wtp_list &list, bool json, bool password, bool brief, bool basic) {
-    if (json)
-        print_wtp_json(list, password, basic);
-    else if (brief)
-        print_wtp_brief(list);
-    else
-        print_wtp_detail(list, password, basic);
+int print_wtp_list(wtp_list &list, bool json, bool password, bool brief, bool basic) {
+    if (json) return print_wtp_json(list, password, basic);
+    if (brief) return print_wtp_brief(list);
+    return print_wtp_detail(list, password, basic);
 }
 
-void print_fw_results(const wtp_list &list) {
-    for (const wtp_info &w : list.items) printf("%s=%d\n", mac_to_text(w.mac.data()), w.upg_state);
+int print_fw_results(const wtp_list &list) {
+    out_buf out;
+    for (const wtp_info &w : list.items) {
+        put_mac(out, w.mac.data());
+        out.put_char('=');
+        out.put_i32(w.upg_state);
+        out.put_char('\n');
+    }
+    return out.finish();
 }
 
 void print_upgrade_counts(const wtp_list &list) {
@@ -98,12 +102,10 @@ int cmd_wtps(const option_arg *args, int count) {
     // The brief table and the upgrade results print the common fields alone.
     wtp_keep keep = brief || fwresult ? wtp_keep::common : wtp_keep::all;
     if (get_wtp_list(ac_sock, list, flags, macs, keep)) return 1;
-    if (fwresult)
-        print_fw_results(list);
-    else
-        print_wtp_list(list, json, password, brief, basic);
+    const int rc = fwresult ? print_fw_results(list)
+                            : print_wtp_list(list, json, password, brief, basic);
     wtp_list_free(list);
-    return 0;
+    return rc;
 }
 
 int cmd_wtpflag(const option_arg *args, int count) {
@@ -155,28 +157,53 @@ int cmd_online(const option_arg *args, int count) {
     return 0;
 }
 
-void print_ac_info(const ac_info &info, bool json) {
+namespace {
+
+// The AC's counters in the order both forms print them: the redundancy mode comes before the
+// upgrading count, although it arrives after it.
+struct ac_counter_row {
+    const char *label;  // text form
+    const char *key;    // JSON form
+    uint32_t ac_info::*field;
+};
+constexpr ac_counter_row ac_counters[] = {
+    {"Max WTPs", "max_wtps", &ac_info::max_wtps},
+    {"Managed WTPs", "managed_wtps", &ac_info::managed_wtps},
+    {"Active WTPs", "active_wtps", &ac_info::active_wtps},
+    {"Total Stations", "total_sta", &ac_info::total_sta},
+    {"Redundant Mode", "redundant_mode", &ac_info::redundant_mode},
+    {"Upgrading WTPs", "upg_wtps", &ac_info::upg_wtps},
+};
+
+}  // namespace
+
+int print_ac_info(const ac_info &info, bool json) {
+    out_buf out;
     if (!json) {
-        printf("Capwap Ver\t%s\n", text_form(info.cw_ver).c_str());
-        printf("Max WTPs\t%u\n", info.max_wtps);
-        printf("Managed WTPs\t%u\n", info.managed_wtps);
-        printf("Active WTPs\t%u\n", info.active_wtps);
-        printf("Total Stations\t%u\n", info.total_sta);
-        printf("Redundant Mode\t%u\n", info.redundant_mode);
-        printf("Upgrading WTPs\t%u\n", info.upg_wtps);
-        return;
+        out.put_literal("Capwap Ver\t");
+        text_form_put(out, info.cw_ver.c_str());
+        out.put_char('\n');
+        for (const ac_counter_row &r : ac_counters) {
+            out.put_cstr(r.label);
+            out.put_char('\t');
+            out.put_u32(info.*r.field);
+            out.put_char('\n');
+        }
+        return out.finish();
     }
-    printf("\"ac_info\":{");
-    printf("\"cw_ver\":\"");
-    json_put_stored(info.cw_ver.c_str());
-    printf("\",");
-    printf("\"max_wtps\":%u,", info.max_wtps);
-    printf("\"managed_wtps\":%u,", info.managed_wtps);
-    printf("\"active_wtps\":%u,", info.active_wtps);
-    printf("\"total_sta\":%u,", info.total_sta);
-    printf("\"redundant_mode\":%u,", info.redundant_mode);
-    printf("\"upg_wtps\":%u", info.upg_wtps);
-    printf("}");
+    // One member without braces around it and without a line end; the version text as it
+    // came (stored).
+    out.put_literal("\"ac_info\":{\"cw_ver\":\"");
+    json_put_stored(out, info.cw_ver.c_str());
+    out.put_char('"');
+    for (const ac_counter_row &r : ac_counters) {
+        out.put_literal(",\"");
+        out.put_cstr(r.key);
+        out.put_literal("\":");
+        out.put_u32(info.*r.field);
+    }
+    out.put_char('}');
+    return out.finish();
 }
 
 int cmd_ac(const option_arg *args, int count) {
@@ -184,6 +211,5 @@ int cmd_ac(const option_arg *args, int count) {
         if (option_refused(args[i])) return 1;
     ac_info info;
     if (get_ac_info(ac_sock, info)) return 1;
-    print_ac_info(info, count > 0);
-    return 0;
+    return print_ac_info(info, count > 0);
 }

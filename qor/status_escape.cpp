@@ -1,16 +1,21 @@
 // Texts from the AC in JSON strings and in the text forms (see status_escape.h).
 #include "status_escape.h"
 
+#include <array>
 #include <cctype>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
+#include <new>
+#include <utility>
 
 namespace {
 
 // U+FFFD in UTF-8: what an ill-formed sequence becomes in JSON.
 constexpr char REPLACEMENT_UTF8[] = "\xEF\xBF\xBD";
+
+constexpr char HEX_LOWER[] = "0123456789abcdef";
 
 // The length (2 to 4) of the well-formed UTF-8 sequence that starts at the lead byte `p`,
 // or 0 when it is ill-formed; then `skip` is how many bytes one U+FFFD stands for: the
@@ -45,6 +50,30 @@ size_t utf8_sequence(const unsigned char *p, size_t &skip) {
     return need + 1;
 }
 
+// What each byte is in the three forms: bytes with the bit set leave as they are.
+constexpr uint8_t PLAIN_JSON = 1;    // in json_escape: ASCII from the space up but quotes, solidi
+constexpr uint8_t PLAIN_STORED = 2;  // in a stored JSON text: the same, '/' included
+constexpr uint8_t PLAIN_TEXT = 4;    // in the text forms: every byte but controls and DEL
+
+constexpr std::array<uint8_t, 256> byte_classes() {
+    std::array<uint8_t, 256> t{};
+    for (unsigned c = 0x20; c < 0x80; ++c) {
+        if (c != '"' && c != '\\') t[c] |= PLAIN_STORED;
+        if (c != '"' && c != '\\' && c != '/') t[c] |= PLAIN_JSON;
+    }
+    for (unsigned c = 0x20; c < 0x100; ++c)
+        if (c != 0x7F) t[c] |= PLAIN_TEXT;
+    return t;
+}
+constexpr std::array<uint8_t, 256> BYTE_CLASS = byte_classes();
+
+// The end of the run of bytes of `cls` that starts at `p`; the terminating zero is in no
+// class, so the run never passes it.
+const unsigned char *plain_run(const unsigned char *p, uint8_t cls) {
+    while (BYTE_CLASS[*p] & cls) ++p;
+    return p;
+}
+
 // The letter JSON writes after a reverse solidus for `c`, or 0 when it has no short form.
 char escape_letter(unsigned c) {
     switch (c) {
@@ -65,11 +94,15 @@ char escape_letter(unsigned c) {
 // sequence that does not. Returns whether anything was replaced.
 template <class Out>
 bool json_pieces(const char *text, bool escape_solidus, Out &&out) {
+    const uint8_t plain = escape_solidus ? PLAIN_JSON : PLAIN_STORED;
     const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
     const unsigned char *run = p;  // first byte not handed out yet
     char esc[8];
     bool changed = false;
-    while (const unsigned c = *p) {
+    for (;;) {
+        p = plain_run(p, plain);
+        const unsigned c = *p;
+        if (!c) break;
         const char *rep;
         size_t rep_len, skip = 1;
         if (c >= 0x80) {
@@ -79,17 +112,18 @@ bool json_pieces(const char *text, bool escape_solidus, Out &&out) {
             }
             rep = REPLACEMENT_UTF8;
             rep_len = sizeof REPLACEMENT_UTF8 - 1;
-        } else if (c < 0x20 || c == '"' || c == '\\' || (c == '/' && escape_solidus)) {
+        } else {  // a control byte, '"', '\\', or '/' when it is escaped
+            esc[0] = '\\';
             if (char letter = escape_letter(c)) {
-                esc[0] = '\\', esc[1] = letter, esc[2] = '\0';
+                esc[1] = letter;
                 rep_len = 2;
             } else {
-                rep_len = static_cast<size_t>(snprintf(esc, sizeof esc, "\\u%04x", c));
+                memcpy(esc + 1, "u00", 3);
+                esc[4] = HEX_LOWER[c >> 4];
+                esc[5] = HEX_LOWER[c & 15];
+                rep_len = 6;
             }
             rep = esc;
-        } else {
-            ++p;
-            continue;
         }
         if (p > run) out(reinterpret_cast<const char *>(run), static_cast<size_t>(p - run));
         out(rep, rep_len);
@@ -215,29 +249,105 @@ bool json_is_value(const char *text) {
     return *r.p == '\0';
 }
 
-const char *json_escape(const char *text) {
+namespace {
+
+// A buffer that only grows, keeping the size it reached.
+struct escape_buffer {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+
+    // Room for `n` bytes; false when it cannot grow.
+    bool hold(size_t n) {
+        if (n <= size) return true;
+        char *p = new (std::nothrow) char[n];
+        if (!p) return false;
+        data.reset(p);
+        size = n;
+        return true;
+    }
+};
+
+// The most a byte grows by in JSON: a control byte leaves as "\\u00XX".
+constexpr size_t ESCAPE_GROWTH_MAX = 6;
+
+}  // namespace
+
+// json_escape of a text whose first `plain` bytes need no change (all of them when it
+// ends there); `len` is the result's length.
+static const char *escape_after(const char *text, size_t plain, size_t &len) {
     // `shared` holds the result handed out; `work` is filled first, so a text that points
-    // into the previous result is still intact while it is read. Both keep their size.
-    static std::string shared, work;
-    if (!text) {
-        shared.clear();
-        return shared.c_str();
+    // into the previous result is still intact while it is read.
+    static escape_buffer shared, work;
+    const char *rest = text + plain;
+    const size_t in_len = plain + strlen(rest);
+    len = in_len;
+    if (plain == in_len) return text;
+    if (in_len >= work.size / ESCAPE_GROWTH_MAX) {
+        // The work space may be too small: count exactly what the copy needs first.
+        size_t n = plain;
+        if (!json_pieces(rest, true, [&](const char *, size_t k) { n += k; })) return text;
+        if (!work.hold(n + 1)) return nullptr;
     }
-    size_t len = 0;
-    if (!json_pieces(text, true, [&](const char *, size_t n) { len += n; })) return text;
-    try {
-        work.reserve(len);
-    } catch (const std::exception &) {
-        return nullptr;
-    }
-    work.clear();
-    json_pieces(text, true, [&](const char *s, size_t n) { work.append(s, n); });
-    shared.swap(work);
-    return shared.c_str();
+    char *d = work.data.get();
+    memcpy(d, text, plain);
+    d += plain;
+    if (!json_pieces(rest, true, [&](const char *s, size_t k) {
+            memcpy(d, s, k);
+            d += k;
+        }))
+        return text;
+    *d = '\0';
+    len = static_cast<size_t>(d - work.data.get());
+    std::swap(shared, work);
+    return shared.data.get();
 }
 
-void json_put_stored(const char *text) {
-    json_pieces(text, false, [](const char *s, size_t n) { fwrite(s, 1, n, stdout); });
+const char *json_escape(const char *text) {
+    if (!text) return "";
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+    size_t len;
+    return escape_after(text, static_cast<size_t>(plain_run(p, PLAIN_JSON) - p), len);
+}
+
+void json_put_stored(out_buf &out, const char *text) {
+    if (!text) return;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+    const unsigned char *end = plain_run(p, PLAIN_STORED);
+    out.put(text, static_cast<size_t>(end - p));
+    if (*end)  // the rest, from the first byte that may change, piece by piece
+        json_pieces(reinterpret_cast<const char *>(end), false,
+                    [&](const char *s, size_t n) { out.put(s, n); });
+}
+
+int json_put_stored(const char *text) {
+    out_buf out;
+    json_put_stored(out, text);
+    return out.finish();
+}
+
+void json_put_escaped(out_buf &out, const char *text) {
+    if (!text) return;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+    const unsigned char *end = plain_run(p, PLAIN_JSON);
+    const size_t plain = static_cast<size_t>(end - p);
+    if (!*end) {
+        out.put(text, plain);
+        return;
+    }
+    size_t len;
+    if (const char *e = escape_after(text, plain, len)) out.put(e, len);
+}
+
+void text_form_put(out_buf &out, const char *text) {
+    if (!text) return;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+    for (;;) {
+        const unsigned char *end = plain_run(p, PLAIN_TEXT);
+        out.put(reinterpret_cast<const char *>(p), static_cast<size_t>(end - p));
+        if (!*end) return;
+        out.put_char(TEXT_FORM_REPLACEMENT);
+        p = end + 1;
+    }
 }
 
 void text_form::fix() {

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <string>
 
+#include "out_buf.h"
+
 // ---- JSON strings ----------------------------------------------------------------------
 
 // A JSON-safe copy of `text` (null: the empty text) in a shared buffer that the next call
@@ -18,9 +20,18 @@
 // U+FFFD for each ill-formed UTF-8 sequence.
 const char *json_escape(const char *text);
 
-// Prints `text` as JSON prints a stored text (no quotes around it): like json_escape, but a
-// solidus stays as it is.
-void json_put_stored(const char *text);
+// Appends `text` as JSON prints a stored text (no quotes around it): like json_escape, but a
+// solidus stays as it is. Runs of plain ASCII are copied as they are.
+void json_put_stored(out_buf &out, const char *text);
+
+// The same on standard output, through a buffer of its own. Returns 0, or 1 after a write
+// error (reported on standard error).
+int json_put_stored(const char *text);
+
+// Appends json_escape(text) (no quotes around it; null: nothing). A text that needs no
+// escaping is copied straight in; one that does goes through json_escape's shared buffer,
+// and when that cannot grow nothing is appended for it.
+void json_put_escaped(out_buf &out, const char *text);
 
 // True when `text` is one JSON value, whitespace around it allowed, that any strict
 // reader takes: the grammar of RFC 8259 with well-formed UTF-8 and no control byte in its
@@ -40,6 +51,10 @@ constexpr char TEXT_FORM_REPLACEMENT = '?';
 // True for the bytes the text forms replace: below 0x20 (line ends and tabs included)
 // and DEL.
 inline bool text_form_control(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+// Appends `text` (null: nothing) as the text forms show it: each control byte as
+// TEXT_FORM_REPLACEMENT, every other byte as it is.
+void text_form_put(out_buf &out, const char *text);
 
 // A text from the AC as the text forms print it: the stored text itself when it holds no
 // control byte (the usual case), else a copy with each one replaced. Use it within one

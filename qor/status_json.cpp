@@ -3,10 +3,10 @@
 // "wtp_cfg". Also strip_all; the escaping of texts is in status_escape.cpp.
 //
 // A small writer places every separator and every bracket, so the printers below only
-// name members in their order and never spell a comma.
+// name members in their order and never spell a comma. Everything goes into one output
+// buffer (out_buf.h): numbers, addresses and MACs are formatted straight into it.
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -61,70 +61,183 @@ void strip_all(std::string &text, const char *old, const char *repl) {
 namespace {
 
 enum class text_kind {
-    safe,     // made by a formatter (address, MAC, digest, number): printed as it is
     stored,   // a stored text through json_put_stored (a solidus stays as it is)
     escaped,  // a stored text passed through json_escape (empty if that fails)
 };
 
+// A member name: a string literal, its length known when compiling.
+struct json_key {
+    template <size_t N>
+    constexpr json_key(const char (&name)[N]) : text(name), len(N - 1) {}
+    const char *text;
+    size_t len;
+};
+
+// The writer's members are kept out of line: each call site is then a call, not a copy of
+// the formatting, and one check for room covers a whole member.
+#define JSON_WRITER_CALL [[gnu::noinline]]
 
 class json_writer {
 public:
-    void begin_object(const char *key = nullptr) { open(key, '{'); }
-    void end_object() { close('}'); }
-    void begin_array(const char *key = nullptr) { open(key, '['); }
-    void end_array() { close(']'); }
+    explicit json_writer(out_buf &out) : out_(out) {}
 
-    void member_u(const char *key, uint32_t v) {
-        start(key);
-        printf("%u", v);
+    JSON_WRITER_CALL void begin_object() { open('{'); }
+    JSON_WRITER_CALL void begin_object(json_key key) { open(key, '{'); }
+    JSON_WRITER_CALL void end_object() { close('}'); }
+    JSON_WRITER_CALL void begin_array() { open('['); }
+    JSON_WRITER_CALL void begin_array(json_key key) { open(key, '['); }
+    JSON_WRITER_CALL void end_array() { close(']'); }
+
+    JSON_WRITER_CALL void member_u(json_key key, uint32_t v) {
+        if (char *p = out_.room(key.len + KEY_EXTRA + OUT_INT_MAX_LEN))
+            out_.commit(format_u32(key_at(p, key), v));
+        else
+            member_u_near_end(key, v);
     }
-    void member_d(const char *key, int32_t v) {
-        start(key);
-        printf("%d", v);
+    JSON_WRITER_CALL void member_d(json_key key, int32_t v) {
+        if (char *p = out_.room(key.len + KEY_EXTRA + OUT_INT_MAX_LEN))
+            out_.commit(format_i32(key_at(p, key), v));
+        else
+            member_d_near_end(key, v);
     }
-    void member_s(const char *key, const char *text, text_kind kind) {
-        start(key);
-        putchar('"');
-        if (kind == text_kind::safe) {
-            fputs(text, stdout);
-        } else if (kind == text_kind::stored) {
-            json_put_stored(text);
-        } else {
-            const char *e = json_escape(text);
-            fputs(e ? e : "", stdout);
-        }
-        putchar('"');
+    // A signed number as a quoted string.
+    JSON_WRITER_CALL void member_quoted_d(json_key key, int32_t v) {
+        begin_string(key);
+        out_.put_i32(v);
+        end_string();
     }
-    void member_s(const char *key, const std::string &text, text_kind kind) {
-        member_s(key, text.c_str(), kind);
+    JSON_WRITER_CALL void member_mac(json_key key, const mac_addr &mac) {
+        begin_string(key);
+        put_mac(out_, mac.data());
+        end_string();
+    }
+    JSON_WRITER_CALL void member_ipv4(json_key key, uint32_t addr_net) {
+        begin_string(key);
+        put_ipv4(out_, addr_net);
+        end_string();
+    }
+    JSON_WRITER_CALL void member_md5(json_key key, const uint8_t digest[16]) {
+        begin_string(key);
+        put_md5(out_, digest);
+        end_string();
+    }
+    // A text made by a formatter, printed as it is.
+    JSON_WRITER_CALL void member_formatted(json_key key, const char *text) {
+        begin_string(key);
+        out_.put_cstr(text);
+        end_string();
+    }
+    JSON_WRITER_CALL void member_s(json_key key, const std::string &text, text_kind kind) {
+        begin_string(key);
+        put_text(text, kind);
+        end_string();
     }
     // A value that is JSON text already.
-    void member_raw(const char *key, const char *json) {
+    JSON_WRITER_CALL void member_raw(json_key key, const char *json) {
         start(key);
-        fputs(json, stdout);
+        out_.put_cstr(json);
     }
-    void element_u(uint32_t v) { member_u(nullptr, v); }
-    void element_s(const char *text, text_kind kind) { member_s(nullptr, text, kind); }
-    void element_s(const std::string &text, text_kind kind) { member_s(nullptr, text, kind); }
+    JSON_WRITER_CALL void element_mac(const mac_addr &mac) {
+        start();
+        out_.put_char('"');
+        put_mac(out_, mac.data());
+        out_.put_char('"');
+    }
+    JSON_WRITER_CALL void element_s(const std::string &text, text_kind kind) {
+        start();
+        out_.put_char('"');
+        put_text(text, kind);
+        out_.put_char('"');
+    }
+
+    // A string member whose value the caller appends to out() in between.
+    JSON_WRITER_CALL void begin_string(json_key key) {
+        if (char *p = out_.room(key.len + KEY_EXTRA + 1)) {
+            p = key_at(p, key);
+            *p++ = '"';
+            out_.commit(p);
+        } else {
+            begin_string_near_end(key);
+        }
+    }
+    void end_string() { out_.put_char('"'); }
+    out_buf &out() { return out_; }
 
 private:
-    // Before a value: "," unless it is the first of its container, then the key.
-    void start(const char *key) {
-        if (!first_[depth_]) putchar(',');
-        first_[depth_] = false;
-        if (key) printf("\"%s\":", key);
+    // What a member adds to its name: the comma before it, quotes, the colon.
+    static constexpr size_t KEY_EXTRA = 4;
+
+    void put_text(const std::string &text, text_kind kind) {
+        if (kind == text_kind::stored)
+            json_put_stored(out_, text.c_str());
+        else
+            json_put_escaped(out_, text.c_str());
     }
-    void open(const char *key, char bracket) {
-        start(key);
-        putchar(bracket);
+    // The separator and the key stored at `p` (room for key.len + KEY_EXTRA); returns
+    // their end.
+    char *key_at(char *p, json_key key) {
+        *p = ',';
+        p += !first_[depth_];
+        first_[depth_] = false;
+        *p++ = '"';
+        copy_bytes(p, key.text, key.len);
+        p += key.len;
+        *p++ = '"';
+        *p++ = ':';
+        return p;
+    }
+    // Before a value: "," unless it is the first of its container.
+    void start() {
+        if (!first_[depth_]) out_.put_char(',');
+        first_[depth_] = false;
+    }
+    // The same, then the key.
+    void start(json_key key) {
+        if (char *p = out_.room(key.len + KEY_EXTRA))
+            out_.commit(key_at(p, key));
+        else
+            start_near_end(key);
+    }
+
+    // Near the end of the buffer, piece by piece (kept apart, so that the usual path above
+    // stays short).
+    JSON_WRITER_CALL void start_near_end(json_key key) {
+        start();
+        out_.put_char('"');
+        out_.put(key.text, key.len);
+        out_.put_literal("\":");
+    }
+    JSON_WRITER_CALL void member_u_near_end(json_key key, uint32_t v) {
+        start_near_end(key);
+        out_.put_u32(v);
+    }
+    JSON_WRITER_CALL void member_d_near_end(json_key key, int32_t v) {
+        start_near_end(key);
+        out_.put_i32(v);
+    }
+    JSON_WRITER_CALL void begin_string_near_end(json_key key) {
+        start_near_end(key);
+        out_.put_char('"');
+    }
+    void opened(char bracket) {
+        out_.put_char(bracket);
         if (depth_ + 1 < first_.size()) ++depth_;
         first_[depth_] = true;
     }
+    void open(char bracket) {
+        start();
+        opened(bracket);
+    }
+    void open(json_key key, char bracket) {
+        start(key);
+        opened(bracket);
+    }
     void close(char bracket) {
-        putchar(bracket);
+        out_.put_char(bracket);
         if (depth_ > 0) --depth_;
     }
 
+    out_buf &out_;
     // Level 0 is the surrounding document; the deepest value printed sits nine levels
     // below it (list, record, copy, radio array and object, WLAN array and object,
     // portal, walled garden).
@@ -135,17 +248,17 @@ private:
 // Rows for runs of members that share one kind.
 template <class T>
 struct u32_row {
-    const char *key;
+    json_key key;
     uint32_t T::*field;
 };
 template <class T>
 struct i32_row {
-    const char *key;
+    json_key key;
     int32_t T::*field;
 };
 template <class T>
 struct addr_row {  // an IPv4 address in network order
-    const char *key;
+    json_key key;
     uint32_t T::*field;
 };
 
@@ -159,22 +272,21 @@ void put_rows(json_writer &w, const T &obj, const i32_row<T> (&rows)[N]) {
 }
 template <class T, size_t N>
 void put_rows(json_writer &w, const T &obj, const addr_row<T> (&rows)[N]) {
-    for (const auto &r : rows) w.member_s(r.key, ipv4_to_text(obj.*r.field), text_kind::safe);
+    for (const auto &r : rows) w.member_ipv4(r.key, obj.*r.field);
 }
 
-constexpr text_kind safe = text_kind::safe;
 constexpr text_kind stored = text_kind::stored;
 constexpr text_kind escaped = text_kind::escaped;
 
 void put_cfg_cap(json_writer &w, const cfg_cap_bytes &cap) {
     w.begin_array("cfg_cap");
-    for (uint8_t b : cap) w.element_u(b);
+    put_u8_list(w.out(), cap.data(), cap.size());
     w.end_array();
 }
 
-void put_mac_list(json_writer &w, const char *key, const std::vector<mac_addr> &macs) {
+void put_mac_list(json_writer &w, json_key key, const std::vector<mac_addr> &macs) {
     w.begin_array(key);
-    for (const mac_addr &m : macs) w.element_s(mac_to_text(m.data()), safe);
+    for (const mac_addr &m : macs) w.element_mac(m);
     w.end_array();
 }
 
@@ -188,8 +300,8 @@ constexpr addr_row<cur_cfg_t> cur_cfg_rows[] = {
 
 void put_common(json_writer &w, const wtp_info &rec) {
     w.member_u("wtp_type", rec.wtp_type);
-    w.member_s("mac", mac_to_text(rec.mac.data()), safe);
-    w.member_s("ip", ipv4_to_text(rec.ip), safe);
+    w.member_mac("mac", rec.mac);
+    w.member_ipv4("ip", rec.ip);
     w.member_u("port", rec.port);
     w.member_s("model", rec.model, stored);
     w.member_s("sn", rec.sn, stored);
@@ -220,16 +332,14 @@ void put_common(json_writer &w, const wtp_info &rec) {
 }
 
 void put_station(json_writer &w, const sta_info &sta) {
-    char rssi[12];
-    snprintf(rssi, sizeof rssi, "%d", sta.rssi);
     w.begin_object();
-    w.member_s("mac", mac_to_text(sta.mac.data()), safe);
+    w.member_mac("mac", sta.mac);
     w.member_u("tx", sta.tx);
     w.member_u("rx", sta.rx);
-    w.member_s("rssi", rssi, safe);  // a quoted number
+    w.member_quoted_d("rssi", sta.rssi);
     w.member_s("os", sta.os, stored);
     w.member_s("hostname", sta.hostname, escaped);
-    w.member_s("ip", ipv4_to_text(sta.ip), safe);
+    w.member_ipv4("ip", sta.ip);
     w.end_object();
 }
 
@@ -241,7 +351,7 @@ void put_ap_status(json_writer &w, const wtp_info &rec, bool basic) {
     w.begin_array("radio");
     for (const radio_info &r : rec.radio) {
         w.begin_object();
-        w.member_s("mac", mac_to_text(r.mac.data()), safe);
+        w.member_mac("mac", r.mac);
         w.member_u("type", r.type);
         w.member_u("max_tx_power", r.max_tx_power);
         put_cfg_cap(w, r.cfg_cap);
@@ -252,12 +362,12 @@ void put_ap_status(json_writer &w, const wtp_info &rec, bool basic) {
         w.end_object();
         w.begin_object("mesh");
         w.member_d("role", r.role);
-        w.member_s("bssid", mac_to_text(r.bssid.data()), safe);
+        w.member_mac("bssid", r.bssid);
         w.end_object();
         w.begin_array("wlan");
         for (const wlan_info &wl : r.wlan) {
             w.begin_object();
-            w.member_s("bssid", mac_to_text(wl.bssid.data()), safe);
+            w.member_mac("bssid", wl.bssid);
             put_cfg_cap(w, wl.cfg_cap);
             w.member_u("tx_pkt", wl.tx_pkt);
             w.member_u("tx_bytes", wl.tx_bytes);
@@ -322,7 +432,7 @@ constexpr u32_row<topo_dev> topo_time_rows[] = {
 
 // A whole array of objects made of one row table.
 template <class T, class Rows>
-void put_row_array(json_writer &w, const char *key, const std::vector<T> &items,
+void put_row_array(json_writer &w, json_key key, const std::vector<T> &items,
                    const Rows &rows) {
     w.begin_array(key);
     for (const T &item : items) {
@@ -339,8 +449,8 @@ void put_topology_device(json_writer &w, topo_dev &dev) {
     strip_all(dev.description, "\n", "");
     w.begin_object();
     w.member_u("type", dev.type);
-    w.member_s("mac", mac_to_text(dev.mac.data()), safe);
-    w.member_s("ip", ipv4_to_text(dev.ip), safe);
+    w.member_mac("mac", dev.mac);
+    w.member_ipv4("ip", dev.ip);
     w.member_s("name", dev.name, stored);
     w.member_s("model", dev.description, stored);
     put_rows(w, dev, topo_time_rows);
@@ -348,7 +458,7 @@ void put_topology_device(json_writer &w, topo_dev &dev) {
     for (const topo_link &l : dev.link) {
         w.begin_object();
         w.member_u("local_port", l.local_port);
-        w.member_s("mac", mac_to_text(l.mac.data()), safe);
+        w.member_mac("mac", l.mac);
         w.member_s("remote_port", l.remote_port, stored);
         w.end_object();
     }
@@ -378,7 +488,7 @@ void put_switch_status(json_writer &w, wtp_info &rec, bool basic) {
     w.begin_array("lldp_dev_list");
     for (const lldp_dev &d : rec.lldp_dev_list) {
         w.begin_object();
-        w.member_s("mac", mac_to_text(d.mac.data()), safe);
+        w.member_mac("mac", d.mac);
         w.member_u("localPort", d.localPort);
         w.member_s("remotePort", d.remotePort, stored);
         w.member_s("name", d.name, stored);
@@ -451,7 +561,7 @@ void put_portal(json_writer &w, const portal_cfg &p, bool wlan) {
     w.begin_object("portal");
     w.member_u("enable", p.enable);
     w.member_u("login_type", p.login_type);
-    w.member_s("radius_server", ipv4_to_text(p.radius_server), safe);
+    w.member_ipv4("radius_server", p.radius_server);
     w.member_s("userurl", p.userurl, escaped);
     w.begin_object("walled_garden");
     w.member_u("enable", p.walled_garden_enable);
@@ -468,7 +578,7 @@ void put_portal(json_writer &w, const portal_cfg &p, bool wlan) {
     w.member_u("auth_type", p.auth_type);
     w.member_s("external_server", p.external_server, escaped);
     w.member_s("external_secret", p.external_secret, escaped);
-    w.member_s("account_server", ipv4_to_text(p.account_server), safe);
+    w.member_ipv4("account_server", p.account_server);
     w.member_u("accounting_port", p.accounting_port);
     w.member_s("accounting_secret", p.accounting_secret, escaped);
     w.member_s("uamformat", p.uamformat, escaped);
@@ -477,7 +587,7 @@ void put_portal(json_writer &w, const portal_cfg &p, bool wlan) {
     w.member_u("https_enable", p.https_enable);
     if (wlan) w.member_u("network_type", p.network_type);
     w.member_s("radius_secret2", p.radius_secret2, escaped);
-    w.member_s("radius_server2", ipv4_to_text(p.radius_server2), safe);
+    w.member_ipv4("radius_server2", p.radius_server2);
     w.end_object();
 }
 
@@ -515,13 +625,13 @@ void put_wlan_cfg(json_writer &w, const wlan_cfg &c) {
     w.member_u("id_enable", c.nas.id_enable);
     w.member_s("id", c.nas.id, escaped);
     w.member_u("ip_enable", c.nas.ip_enable);
-    w.member_s("ip", ipv4_to_text(c.nas.ip), safe);
+    w.member_ipv4("ip", c.nas.ip);
     w.member_u("port_enable", c.nas.port_enable);
     w.member_u("port", c.nas.port);
     w.end_object();
     w.begin_object("acc");
     w.member_u("enable", c.acc.enable);
-    w.member_s("addr", ipv4_to_text(c.acc.addr), safe);
+    w.member_ipv4("addr", c.acc.addr);
     w.member_u("port", c.acc.port);
     w.member_s("secret", c.acc.secret, escaped);
     w.member_u("interval", c.acc.interval);
@@ -552,7 +662,7 @@ void put_wlan_cfg(json_writer &w, const wlan_cfg &c) {
         w.member_u("group_key_int", c.wpa.group_key_int);
         if (sec_mode_uses_radius(c.sec_mode)) {
             w.begin_object("radius");
-            w.member_s("addr", ipv4_to_text(c.radius.addr), safe);
+            w.member_ipv4("addr", c.radius.addr);
             w.member_u("port", c.radius.port);
             w.member_s("secret", c.radius.secret, escaped);
             w.end_object();
@@ -574,7 +684,7 @@ void put_radio_cfg(json_writer &w, const radio_cfg &r) {
     w.end_object();
     w.member_u("tx_power", r.tx_power);
     w.member_u("obey_regulatory_power", r.obey_regulatory_power);
-    w.member_s("data_rate", rate_to_text(r.data_rate), safe);
+    w.member_formatted("data_rate", rate_to_text(r.data_rate));
     w.member_u("bit_rate", r.bit_rate);
     w.member_u("ax_enable", r.ax_enable);
     w.member_u("rts_cts_threshold", r.rts_cts_threshold);
@@ -605,7 +715,7 @@ void put_radio_cfg(json_writer &w, const radio_cfg &r) {
 }
 
 void put_ap_cfg(json_writer &w, const wtp_cfg &c, bool password) {
-    if (password) w.member_s("password_md5", md5_to_text(c.password_md5.data()), safe);
+    if (password) w.member_md5("password_md5", c.password_md5.data());
     w.member_d("bandsteer", c.bandsteer);
     w.begin_object("bandsteering");
     put_rows(w, c.bandsteering, bandsteering_rows);
@@ -664,7 +774,7 @@ void put_switch_cfg(json_writer &w, const wtp_cfg &c) {
     for (const pd_lifeguard_cfg &p : c.pd_lifeguard) {
         w.begin_object();
         put_rows(w, p, pd_head_rows);
-        w.member_s("specified_ip", ipv4_to_text(p.specified_ip), safe);
+        w.member_ipv4("specified_ip", p.specified_ip);
         put_rows(w, p, pd_timer_rows);
         w.member_s("status", p.status, stored);
         w.end_object();
@@ -675,7 +785,7 @@ void put_switch_cfg(json_writer &w, const wtp_cfg &c) {
         w.begin_object();
         put_rows(w, p, pdl_head_rows);
         w.member_s("mac", p.mac, stored);
-        w.member_s("management_ip", ipv4_to_text(p.management_ip), safe);
+        w.member_ipv4("management_ip", p.management_ip);
         w.member_s("action", p.action, stored);
         w.end_object();
     }
@@ -683,20 +793,20 @@ void put_switch_cfg(json_writer &w, const wtp_cfg &c) {
 }
 
 void put_cfg(json_writer &w, uint8_t wtp_type, const wtp_cfg &c, bool password) {
-    // "a.b.c.d/a.b.c.d/a.b.c.d": each formatter call fills its own static buffer.
-    char ipv4[3 * 16];
-    int n = snprintf(ipv4, sizeof ipv4, "%s/", ipv4_to_text(c.address));
-    n += snprintf(ipv4 + n, sizeof ipv4 - n, "%s/", ipv4_to_text(c.mask));
-    snprintf(ipv4 + n, sizeof ipv4 - n, "%s", ipv4_to_text(c.gateway));
-
     w.begin_object("wtp_cfg");
     w.member_s("name", c.name, stored);
     w.member_s("location", c.location, stored);
     w.member_s("admin", c.admin, stored);
     w.member_d("timezone", c.timezone);
-    w.member_s("ipv4", ipv4, safe);
-    w.member_s("dns1", ipv4_to_text(c.dns1), safe);
-    w.member_s("dns2", ipv4_to_text(c.dns2), safe);
+    w.begin_string("ipv4");  // "address/mask/gateway"
+    put_ipv4(w.out(), c.address);
+    w.out().put_char('/');
+    put_ipv4(w.out(), c.mask);
+    w.out().put_char('/');
+    put_ipv4(w.out(), c.gateway);
+    w.end_string();
+    w.member_ipv4("dns1", c.dns1);
+    w.member_ipv4("dns2", c.dns2);
     w.begin_array("ac_list");
     for (const std::string &ac : c.ac_list) w.element_s(ac, stored);
     w.end_array();
@@ -720,10 +830,12 @@ void put_record(json_writer &w, wtp_info &rec, bool password, bool basic) {
 
 }  // namespace
 
-void print_wtp_json(wtp_list &list, bool password, bool basic) {
-    json_writer w;
+int print_wtp_json(wtp_list &list, bool password, bool basic) {
+    out_buf out;
+    json_writer w(out);
     w.begin_array("wtp_list");
     for (wtp_info &rec : list.items) put_record(w, rec, password, basic);
     w.end_array();
-    putchar('\n');
+    out.put_char('\n');
+    return out.finish();
 }

@@ -3,10 +3,9 @@
 //
 // Scripts on the appliance parse these lines, so every literal is kept exactly as the
 // tools have always printed it (tabs, spaces, missing line ends and spellings included).
-// One printf per printed literal; each formatter of front.h is called at most once per
-// printf because it returns its own static buffer. Texts that came from the AC go through
-// text_form, so a control byte in one can neither end a line nor start a column.
-#include <cstdio>
+// One print() per printed literal, its pieces in the order they appear on the line, all
+// formatted straight into the output buffer (out_buf.h). Texts that came from the AC go
+// through text(), so a control byte in one can neither end a line nor start a column.
 #include <ctime>
 
 #include "front.h"
@@ -20,6 +19,51 @@ const char SEPARATOR[] = "-------------------------------------\n";
 unsigned u(uint32_t v) { return static_cast<unsigned>(v); }
 int s(uint32_t v) { return static_cast<int>(v); }
 
+// ---- pieces of a line ------------------------------------------------------------------
+
+struct mac_piece {
+    const mac_addr &mac;
+};
+struct ipv4_piece {
+    uint32_t addr;  // network byte order
+};
+struct md5_piece {
+    const std::array<uint8_t, 16> &digest;
+};
+struct text_piece {  // a text from the AC
+    const std::string &text;
+};
+struct cstr {  // a text made here (formatters, ctime): printed as it is
+    const char *text;
+};
+
+mac_piece mac(const mac_addr &m) { return {m}; }
+ipv4_piece ipv4(uint32_t addr) { return {addr}; }
+md5_piece md5(const std::array<uint8_t, 16> &d) { return {d}; }
+text_piece text(const std::string &t) { return {t}; }
+
+// Each piece is a call: a line is then a few calls, not a copy of the formatting code.
+[[gnu::noinline]] void put_piece(out_buf &o, const char *s, size_t n) { o.put(s, n); }
+template <size_t N>
+void piece(out_buf &o, const char (&literal)[N]) {
+    put_piece(o, literal, N - 1);
+}
+[[gnu::noinline]] void piece(out_buf &o, unsigned v) { o.put_u32(v); }  // "%u"
+[[gnu::noinline]] void piece(out_buf &o, int v) { o.put_i32(v); }       // "%d"
+void piece(out_buf &o, mac_piece m) { put_mac(o, m.mac.data()); }
+void piece(out_buf &o, ipv4_piece a) { put_ipv4(o, a.addr); }
+void piece(out_buf &o, md5_piece d) { put_md5(o, d.digest.data()); }
+void piece(out_buf &o, text_piece t) { text_form_put(o, t.text.c_str()); }
+[[gnu::noinline]] void piece(out_buf &o, cstr t) { o.put_cstr(t.text); }
+// Characters and switches are no numbers here.
+void piece(out_buf &o, char) = delete;
+void piece(out_buf &o, bool) = delete;
+
+template <class... Pieces>
+void print(out_buf &o, const Pieces &...pieces) {
+    (piece(o, pieces), ...);
+}
+
 // A time in seconds since the epoch: the ctime text (which ends with a line feed), or a
 // bare line feed for 0 (unset) or a time the C library cannot convert.
 const char *time_text(uint32_t secs) {
@@ -30,343 +74,359 @@ const char *time_text(uint32_t secs) {
 }
 
 // "<label>0x.. 0x.. ... \n" for the 21 configuration capability bytes.
-void print_cfg_cap(const char *label, const cfg_cap_bytes &cap) {
-    printf("%s", label);
-    for (uint8_t b : cap) printf("0x%x ", u(b));
-    printf("\n");
+template <size_t N>
+void print_cfg_cap(out_buf &o, const char (&label)[N], const cfg_cap_bytes &cap) {
+    o.put_literal(label);
+    for (uint8_t b : cap) {
+        put_hex_byte(o, b);
+        o.put_char(' ');
+    }
+    o.put_char('\n');
+}
+
+// A duration "%ud:%uh:%um:%us".
+void print_uptime(out_buf &o, uint32_t up) {
+    print(o, u(up / 86400), "d:", u(up % 86400 / 3600), "h:", u(up % 3600 / 60), "m:",
+          u(up % 60), "s");
 }
 
 // ---- detailed text: the record itself ------------------------------------------------
 
-void print_common(const wtp_info &w) {
+void print_common(out_buf &o, const wtp_info &w) {
     const bool ap = w.wtp_type == WTP_TYPE_AP;
-    printf("MAC\t\t%s\n", mac_to_text(w.mac.data()));
-    printf("IP\t\t%s:%u\n", ipv4_to_text(w.ip), u(w.port));
-    printf("Model\t\t%s\n", text_form(w.model).c_str());
-    if (ap) printf("Capability Code\t%u\n", u(w.cap_code));
-    if (ap) printf("SKU\t\t%s\n", text_form(w.sku).c_str());
-    printf("SN\t\t%s\n", text_form(w.sn).c_str());
-    printf("Managed\t\t%u\n", u(w.managed));
-    printf("Unavailable FW\t%u\n", u(w.unavaiable_fw));
-    printf("Upgrade Image\t%u\n", u(w.upg_img));
-    printf("wtp type\t\t%d\n", w.wtp_type);
-    printf("Image Name\t%s\n", text_form(w.new_fw_img).c_str());
-    printf("Image Version\t%s\n", text_form(w.new_fw_ver).c_str());
-    printf("Upgrade state\t%d\n", w.upg_state);
-    printf("Unavailable IP\t%u\n", u(w.unavaiable_addr));
-    printf("State\t\t%u\n", u(w.state));
-    printf("SubState\t%u\n", u(w.sub_state));
-    printf("Progress\t%u\n", u(w.progress));
-    printf("Sw Ver\t\t%s\n", text_form(w.sw_ver).c_str());
-    printf("Capwap Ver\t%s\n", text_form(w.cw_ver).c_str());
-    printf("Name\t\t%s\n", text_form(w.name).c_str());
-    printf("Uptime\t\t%ud:%uh:%um:%us\n", u(w.uptime / 86400), u(w.uptime % 86400 / 3600),
-           u(w.uptime % 3600 / 60), u(w.uptime % 60));
-    printf("Join Time\t%s", time_text(w.join_time));
-    printf("Last Active\t%s", time_text(w.last_time));
-    printf("State Change\t%s", time_text(w.change_time));
-    printf("Memory Usage\t%u/%u\n", u(w.mem.used), u(w.mem.total));
+    print(o, "MAC\t\t", mac(w.mac), "\n");
+    print(o, "IP\t\t", ipv4(w.ip), ":", u(w.port), "\n");
+    print(o, "Model\t\t", text(w.model), "\n");
+    if (ap) print(o, "Capability Code\t", u(w.cap_code), "\n");
+    if (ap) print(o, "SKU\t\t", text(w.sku), "\n");
+    print(o, "SN\t\t", text(w.sn), "\n");
+    print(o, "Managed\t\t", u(w.managed), "\n");
+    print(o, "Unavailable FW\t", u(w.unavaiable_fw), "\n");
+    print(o, "Upgrade Image\t", u(w.upg_img), "\n");
+    print(o, "wtp type\t\t", s(w.wtp_type), "\n");
+    print(o, "Image Name\t", text(w.new_fw_img), "\n");
+    print(o, "Image Version\t", text(w.new_fw_ver), "\n");
+    print(o, "Upgrade state\t", s(w.upg_state), "\n");
+    print(o, "Unavailable IP\t", u(w.unavaiable_addr), "\n");
+    print(o, "State\t\t", u(w.state), "\n");
+    print(o, "SubState\t", u(w.sub_state), "\n");
+    print(o, "Progress\t", u(w.progress), "\n");
+    print(o, "Sw Ver\t\t", text(w.sw_ver), "\n");
+    print(o, "Capwap Ver\t", text(w.cw_ver), "\n");
+    print(o, "Name\t\t", text(w.name), "\n");
+    print(o, "Uptime\t\t");
+    print_uptime(o, w.uptime);
+    print(o, "\n");
+    print(o, "Join Time\t", cstr{time_text(w.join_time)});
+    print(o, "Last Active\t", cstr{time_text(w.last_time)});
+    print(o, "State Change\t", cstr{time_text(w.change_time)});
+    print(o, "Memory Usage\t", u(w.mem.used), "/", u(w.mem.total), "\n");
 }
 
-void print_ap_radios(const wtp_info &w, bool basic) {
-    print_cfg_cap("Cfg Capability\t", w.cfg_cap);
+void print_ap_radios(out_buf &o, const wtp_info &w, bool basic) {
+    print_cfg_cap(o, "Cfg Capability\t", w.cfg_cap);
     if (basic) return;
     unsigned i = 0;
     for (const radio_info &r : w.radio) {
-        printf("Radio%u Info:\n", ++i);
-        printf("  MAC\t\t%s\n", mac_to_text(r.mac.data()));
-        printf("  Type\t\t%u\n", u(r.type));
-        print_cfg_cap("  Cfg Capability\t", r.cfg_cap);
+        print(o, "Radio", ++i, " Info:\n");
+        print(o, "  MAC\t\t", mac(r.mac), "\n");
+        print(o, "  Type\t\t", u(r.type), "\n");
+        print_cfg_cap(o, "  Cfg Capability\t", r.cfg_cap);
         unsigned j = 0;
         for (const wlan_info &wl : r.wlan) {
-            printf("  Wlan%u Info:\n", ++j);
-            printf("    BSSID\t%s\n", mac_to_text(wl.bssid.data()));
-            print_cfg_cap("    Cfg Capability\t", wl.cfg_cap);
-            printf("    Tx Pkts\t%u\n", u(wl.tx_pkt));
-            printf("    Tx Bytes\t%u\n", u(wl.tx_bytes));
-            printf("    Rx Pkts\t%u\n", u(wl.rx_pkt));
-            printf("    Rx Bytes\t%u\n", u(wl.rx_bytes));
-            printf("    Stations:\n");
+            print(o, "  Wlan", ++j, " Info:\n");
+            print(o, "    BSSID\t", mac(wl.bssid), "\n");
+            print_cfg_cap(o, "    Cfg Capability\t", wl.cfg_cap);
+            print(o, "    Tx Pkts\t", u(wl.tx_pkt), "\n");
+            print(o, "    Tx Bytes\t", u(wl.tx_bytes), "\n");
+            print(o, "    Rx Pkts\t", u(wl.rx_pkt), "\n");
+            print(o, "    Rx Bytes\t", u(wl.rx_bytes), "\n");
+            print(o, "    Stations:\n");
             for (const sta_info &st : wl.sta) {
-                printf("      %s TX %uKB RX %uKB RSSI %ddBm\n", mac_to_text(st.mac.data()), u(st.tx),
-                       u(st.rx), st.rssi);
-                printf("      IP %s\n     OS %s\n     HostName %s\n", ipv4_to_text(st.ip),
-                       text_form(st.os).c_str(), text_form(st.hostname).c_str());
+                print(o, "      ", mac(st.mac), " TX ", u(st.tx), "KB RX ", u(st.rx), "KB RSSI ",
+                      st.rssi, "dBm\n");
+                print(o, "      IP ", ipv4(st.ip), "\n     OS ", text(st.os), "\n     HostName ",
+                      text(st.hostname), "\n");
             }
         }
     }
-    printf("\n");
+    print(o, "\n");
 }
 
-void print_switch_detail(const wtp_info &w) {
+void print_switch_detail(out_buf &o, const wtp_info &w) {
     for (const sw_port_status &p : w.switch_port) {
-        printf("Port%u :\n", u(p.port));
-        printf("    Speed\t%u\n", u(p.speed));
-        printf("    Status\t%u\n", u(p.enable));
-        printf("    Link Status\t%u\n", u(p.link_status));
-        printf("    Flow Control\t%u\n", u(p.flow_control));
-        printf("    Duplex Mode\t%u\n", u(p.duplex));
-        printf("    Speed\t%u\n", u(p.auto_neg));
+        print(o, "Port", u(p.port), " :\n");
+        print(o, "    Speed\t", u(p.speed), "\n");
+        print(o, "    Status\t", u(p.enable), "\n");
+        print(o, "    Link Status\t", u(p.link_status), "\n");
+        print(o, "    Flow Control\t", u(p.flow_control), "\n");
+        print(o, "    Duplex Mode\t", u(p.duplex), "\n");
+        print(o, "    Speed\t", u(p.auto_neg), "\n");
     }
-    printf("\n");
-    printf("Total Power Budget:\t%u Watts\n", u(w.power_budget));
-    printf("Consumed Power:\t%u Watts\n", u(w.allocated_power));
+    print(o, "\n");
+    print(o, "Total Power Budget:\t", u(w.power_budget), " Watts\n");
+    print(o, "Consumed Power:\t", u(w.allocated_power), " Watts\n");
     for (const poe_port_status &p : w.poe_port) {
-        printf("Port%u PoE:\n", u(p.port));
-        printf("    Enable\t%u\n", u(p.enable));
-        printf("    Class\t%u\n", u(p.poe_class));
-        printf("    Priority\t%u\n", u(p.priority));
-        printf("    Power Limit Type\t%u\n", u(p.power_limit_type));
-        printf("    Power Limit\t%u\n", u(p.user_power_limit));
-        printf("    Status\t%u\n", u(p.status));
-        printf("    Voltage\t%u\n", u(p.output_voltage));
-        printf("    Current\t%u\n", u(p.output_current));
-        printf("    Power\t%u\n", u(p.output_power));
-        printf("    Temperature\t%u\n", u(p.temperature));
+        print(o, "Port", u(p.port), " PoE:\n");
+        print(o, "    Enable\t", u(p.enable), "\n");
+        print(o, "    Class\t", u(p.poe_class), "\n");
+        print(o, "    Priority\t", u(p.priority), "\n");
+        print(o, "    Power Limit Type\t", u(p.power_limit_type), "\n");
+        print(o, "    Power Limit\t", u(p.user_power_limit), "\n");
+        print(o, "    Status\t", u(p.status), "\n");
+        print(o, "    Voltage\t", u(p.output_voltage), "\n");
+        print(o, "    Current\t", u(p.output_current), "\n");
+        print(o, "    Power\t", u(p.output_power), "\n");
+        print(o, "    Temperature\t", u(p.temperature), "\n");
     }
-    printf("\n");
-    printf("Topology\n");
+    print(o, "\n");
+    print(o, "Topology\n");
     for (const topo_dev &d : w.dev_list) {
-        printf("    Device Type\t%u\n", u(d.type));
-        printf("    System Time\t%u\n", u(d.system_time));
-        printf("    Update Time\t%u\n", u(d.update_time));
-        printf("    Link Last Time \t%u\n", u(d.link_info_last_time));
-        printf("    No Link First Time\t%u\n", u(d.no_link_info_first_time));
-        printf("    MAC\t%s\n", mac_to_text(d.mac.data()));
-        printf("    IP\t%s\n", ipv4_to_text(d.ip));
-        printf("    Name\t%s\n", text_form(d.name).c_str());
-        printf("    Dsec\t%s\n", text_form(d.description).c_str());
-        printf("    Link Info:\n");
+        print(o, "    Device Type\t", u(d.type), "\n");
+        print(o, "    System Time\t", u(d.system_time), "\n");
+        print(o, "    Update Time\t", u(d.update_time), "\n");
+        print(o, "    Link Last Time \t", u(d.link_info_last_time), "\n");
+        print(o, "    No Link First Time\t", u(d.no_link_info_first_time), "\n");
+        print(o, "    MAC\t", mac(d.mac), "\n");
+        print(o, "    IP\t", ipv4(d.ip), "\n");
+        print(o, "    Name\t", text(d.name), "\n");
+        print(o, "    Dsec\t", text(d.description), "\n");
+        print(o, "    Link Info:\n");
         for (const topo_link &l : d.link) {
-            printf("        Remote Port\t%s\n", text_form(l.remote_port).c_str());
-            printf("        Local Port\t%u\n", u(l.local_port));
-            printf("        MAC\t%s\n", mac_to_text(l.mac.data()));
+            print(o, "        Remote Port\t", text(l.remote_port), "\n");
+            print(o, "        Local Port\t", u(l.local_port), "\n");
+            print(o, "        MAC\t", mac(l.mac), "\n");
         }
     }
 }
 
 // ---- detailed text: the configuration copy -------------------------------------------
 
-void print_cfg_common(const wtp_cfg &c, bool password) {
-    printf("Configuration:\n");
-    printf("  Name\t\t\t\t\t%s\n", text_form(c.name).c_str());
-    printf("  Location\t\t\t\t%s\n", text_form(c.location).c_str());
-    printf("  Admin\t\t\t\t\t%s\n", text_form(c.admin).c_str());
-    if (password) printf("  Password MD5\t\t\t\t%s\n", md5_to_text(c.password_md5.data()));
+void print_cfg_common(out_buf &o, const wtp_cfg &c, bool password) {
+    print(o, "Configuration:\n");
+    print(o, "  Name\t\t\t\t\t", text(c.name), "\n");
+    print(o, "  Location\t\t\t\t", text(c.location), "\n");
+    print(o, "  Admin\t\t\t\t\t", text(c.admin), "\n");
+    if (password) print(o, "  Password MD5\t\t\t\t", md5(c.password_md5), "\n");
     if (c.address != 0) {
-        printf("  IP\t\t\t\t\t%s\n", ipv4_to_text(c.address));
-        printf("  Mask\t\t\t\t\t%s\n", ipv4_to_text(c.mask));
-        printf("  Gateway\t\t\t\t%s\n", ipv4_to_text(c.gateway));
-        printf("  DNS1\t\t\t\t\t%s\n", ipv4_to_text(c.dns1));
-        printf("  DNS2\t\t\t\t\t%s\n", ipv4_to_text(c.dns2));
+        print(o, "  IP\t\t\t\t\t", ipv4(c.address), "\n");
+        print(o, "  Mask\t\t\t\t\t", ipv4(c.mask), "\n");
+        print(o, "  Gateway\t\t\t\t", ipv4(c.gateway), "\n");
+        print(o, "  DNS1\t\t\t\t\t", ipv4(c.dns1), "\n");
+        print(o, "  DNS2\t\t\t\t\t", ipv4(c.dns2), "\n");
     } else {
-        printf("  DHCP mode\n");
+        print(o, "  DHCP mode\n");
     }
 }
 
-void print_radio_cfg(const radio_cfg &r, unsigned i) {
+void print_radio_cfg(out_buf &o, const radio_cfg &r, unsigned i) {
     const portal_cfg &p = r.portal;
-    printf("  Radio%u:\n", i);
-    printf("    Operation Mode\t\t\t%u\n", u(r.op_mode));
-    printf("    Wireless Mode\t\t\t%u\n", u(r.wl_mode));
-    printf("    Country Code\t\t\t%u\n", u(r.country));
-    printf("    Channel:\n");
-    printf("      HT Mode\t\t\t\t%u\n", u(r.channel.ht));
-    printf("      Extension\t\t\t\t%u\n", u(r.channel.ext));
-    printf("      Value\t\t\t\t%u\n", u(r.channel.val));
-    printf("    Tx Power\t\t\t\t%u\n", u(r.tx_power));
-    printf("    Obey Regulatory Power\t\t%u\n", u(r.obey_regulatory_power));
-    printf("    Data Rate\t\t\t\t%s\n", rate_to_text(r.data_rate));
-    printf("    Bit Rate\t\t\t\t%u\n", u(r.bit_rate));
-    printf("    AX Enable\t\t\t\t%u\n", u(r.ax_enable));
-    printf("    RTS/CTS Threshold\t\t\t%u\n", u(r.rts_cts_threshold));
-    printf("    Distance\t\t\t\t%u\n", u(r.distance));
-    printf("    Aggregation:\n");
-    printf("      Enable\t\t\t\t%u\n", u(r.aggregation.enable));
-    printf("      Frames\t\t\t\t%u\n", u(r.aggregation.frames));
-    printf("      Bytes\t\t\t\t%u\n", u(r.aggregation.maxbytes));
-    printf("    Max Clients:\n");
-    printf("      Enable\t\t\t\t%u\n", u(r.limited_clients.enable));
-    printf("      Clients\t\t\t\t%u\n", u(r.limited_clients.count));
-    printf("    Portal:\n");
-    printf("      Enable\t\t\t\t%u\n", u(p.enable));
-    printf("      Type\t\t\t\t%u\n", u(p.login_type));
-    printf("      Radius\t\t\t\t\t%s\n", ipv4_to_text(p.radius_server));
-    printf("      Redirect\t\t\t\t\t%s\n", text_form(p.userurl).c_str());
-    printf("      WalledGarden\t\t\t\t\t%u\n", u(p.walled_garden_enable));
-    printf("      WalledGardenPage\t\t\t\t\t%s\n", text_form(p.walled_garden_pages).c_str());
-    printf("\t  RadiusPort\t\t\t\t\t%u\n", u(p.radius_port));
-    printf("\t  RadiusSecret\t\t\t\t\t%s\n", text_form(p.radius_secret).c_str());
+    print(o, "  Radio", i, ":\n");
+    print(o, "    Operation Mode\t\t\t", u(r.op_mode), "\n");
+    print(o, "    Wireless Mode\t\t\t", u(r.wl_mode), "\n");
+    print(o, "    Country Code\t\t\t", u(r.country), "\n");
+    print(o, "    Channel:\n");
+    print(o, "      HT Mode\t\t\t\t", u(r.channel.ht), "\n");
+    print(o, "      Extension\t\t\t\t", u(r.channel.ext), "\n");
+    print(o, "      Value\t\t\t\t", u(r.channel.val), "\n");
+    print(o, "    Tx Power\t\t\t\t", u(r.tx_power), "\n");
+    print(o, "    Obey Regulatory Power\t\t", u(r.obey_regulatory_power), "\n");
+    print(o, "    Data Rate\t\t\t\t", cstr{rate_to_text(r.data_rate)}, "\n");
+    print(o, "    Bit Rate\t\t\t\t", u(r.bit_rate), "\n");
+    print(o, "    AX Enable\t\t\t\t", u(r.ax_enable), "\n");
+    print(o, "    RTS/CTS Threshold\t\t\t", u(r.rts_cts_threshold), "\n");
+    print(o, "    Distance\t\t\t\t", u(r.distance), "\n");
+    print(o, "    Aggregation:\n");
+    print(o, "      Enable\t\t\t\t", u(r.aggregation.enable), "\n");
+    print(o, "      Frames\t\t\t\t", u(r.aggregation.frames), "\n");
+    print(o, "      Bytes\t\t\t\t", u(r.aggregation.maxbytes), "\n");
+    print(o, "    Max Clients:\n");
+    print(o, "      Enable\t\t\t\t", u(r.limited_clients.enable), "\n");
+    print(o, "      Clients\t\t\t\t", u(r.limited_clients.count), "\n");
+    print(o, "    Portal:\n");
+    print(o, "      Enable\t\t\t\t", u(p.enable), "\n");
+    print(o, "      Type\t\t\t\t", u(p.login_type), "\n");
+    print(o, "      Radius\t\t\t\t\t", ipv4(p.radius_server), "\n");
+    print(o, "      Redirect\t\t\t\t\t", text(p.userurl), "\n");
+    print(o, "      WalledGarden\t\t\t\t\t", u(p.walled_garden_enable), "\n");
+    print(o, "      WalledGardenPage\t\t\t\t\t", text(p.walled_garden_pages), "\n");
+    print(o, "\t  RadiusPort\t\t\t\t\t", u(p.radius_port), "\n");
+    print(o, "\t  RadiusSecret\t\t\t\t\t", text(p.radius_secret), "\n");
     // These portal values have always been printed without line ends.
-    printf("\t  SessionTimeout\t\t\t\t\t%u", u(p.session_timeout));
-    printf("\t  SessionTimeoutEnable\t\t\t\t\t%u", u(p.session_timeout_enable));
-    printf("\t  IdleTimeout\t\t\t\t\t%u", u(p.idle_timeout));
-    printf("\t  IdleTimeoutEnable%u", u(p.idle_timeout_enable));
-    printf("\t  AccountingEnable\t\t\t\t\t%u", u(p.accounting_enable));
-    printf("\t  AccountingTime\t\t\t\t\t%u", u(p.accounting_time));
-    printf("\t  AuthType\t\t\t\t\t%u", u(p.auth_type));
-    printf("\t  ExternalServer\t\t\t\t\t%s", text_form(p.external_server).c_str());
-    printf("\t  ExternalSecret\t\t\t\t\t%s", text_form(p.external_secret).c_str());
-    printf("\t  AccountingServer\t\t\t\t\t%s", ipv4_to_text(p.account_server));
-    printf("\t  AccountingPort\t\t\t\t\t%u", u(p.accounting_port));
-    printf("\t  AccountingSecret\t\t\t\t\t%s", text_form(p.accounting_secret).c_str());
-    printf("      UamFormat\t\t\t\t\t%s\n", text_form(p.uamformat).c_str());
-    printf("      LocalAuth\t\t\t\t\t%s\n", text_form(p.local_auth).c_str());
-    printf("      Port\t\t\t\t\t%u\n", u(p.port));
-    printf("      HttpsEnable\t\t\t\t\t%u\n", u(p.https_enable));
-    printf("\t  RadiusSecret2\t\t\t\t\t%s\n", text_form(p.radius_secret2).c_str());
-    printf("      Radius2\t\t\t\t\t%s\n", ipv4_to_text(p.radius_server2));
-    printf("    Mesh:\n");
-    printf("      Enable\t\t\t\t%d\n", r.mesh.enable);
-    printf("      ID\t\t\t\t%s\n", text_form(r.mesh.id).c_str());
-    printf("      WPA Key\t\t\t\t%s\n", text_form(r.mesh.wpa_key).c_str());
-    printf("      Link Robust Threshold\t\t\t\t%d\n", r.mesh.link_robust_threshold);
-    printf("    Fast Handover Status\t\t\t%d\n", r.fasthandover.status);
-    printf("    Fast Handover RSSI\t\t\t%d\n", r.fasthandover.rssi);
+    print(o, "\t  SessionTimeout\t\t\t\t\t", u(p.session_timeout));
+    print(o, "\t  SessionTimeoutEnable\t\t\t\t\t", u(p.session_timeout_enable));
+    print(o, "\t  IdleTimeout\t\t\t\t\t", u(p.idle_timeout));
+    print(o, "\t  IdleTimeoutEnable", u(p.idle_timeout_enable));
+    print(o, "\t  AccountingEnable\t\t\t\t\t", u(p.accounting_enable));
+    print(o, "\t  AccountingTime\t\t\t\t\t", u(p.accounting_time));
+    print(o, "\t  AuthType\t\t\t\t\t", u(p.auth_type));
+    print(o, "\t  ExternalServer\t\t\t\t\t", text(p.external_server));
+    print(o, "\t  ExternalSecret\t\t\t\t\t", text(p.external_secret));
+    print(o, "\t  AccountingServer\t\t\t\t\t", ipv4(p.account_server));
+    print(o, "\t  AccountingPort\t\t\t\t\t", u(p.accounting_port));
+    print(o, "\t  AccountingSecret\t\t\t\t\t", text(p.accounting_secret));
+    print(o, "      UamFormat\t\t\t\t\t", text(p.uamformat), "\n");
+    print(o, "      LocalAuth\t\t\t\t\t", text(p.local_auth), "\n");
+    print(o, "      Port\t\t\t\t\t", u(p.port), "\n");
+    print(o, "      HttpsEnable\t\t\t\t\t", u(p.https_enable), "\n");
+    print(o, "\t  RadiusSecret2\t\t\t\t\t", text(p.radius_secret2), "\n");
+    print(o, "      Radius2\t\t\t\t\t", ipv4(p.radius_server2), "\n");
+    print(o, "    Mesh:\n");
+    print(o, "      Enable\t\t\t\t", r.mesh.enable, "\n");
+    print(o, "      ID\t\t\t\t", text(r.mesh.id), "\n");
+    print(o, "      WPA Key\t\t\t\t", text(r.mesh.wpa_key), "\n");
+    print(o, "      Link Robust Threshold\t\t\t\t", r.mesh.link_robust_threshold, "\n");
+    print(o, "    Fast Handover Status\t\t\t", r.fasthandover.status, "\n");
+    print(o, "    Fast Handover RSSI\t\t\t", r.fasthandover.rssi, "\n");
 }
 
-void print_wlan_cfg(const wlan_cfg &w, unsigned j) {
-    printf("    WLAN%u:\n", j);
-    printf("      Enable\t\t\t\t%u\n", u(w.enable));
-    printf("      SSID\t\t\t\t%s\n", text_form(w.ssid).c_str());
-    printf("      Suppressed SSID\t\t\t%u\n", u(w.supr_ssid));
-    printf("      Station Separation\t\t%u\n", u(w.sta_sep));
-    printf("      layer2 Isolation\t\t%u\n", u(w.layer2Isolation));
-    printf("      Isolation\t\t\t\t%u\n", u(w.isolation));
-    printf("      VLAN\t\t\t\t%u\n", u(w.vlan));
-    printf("      Download Lmit\t\t\t%d\n", w.downloadlimit);
-    printf("      Upload Lmit\t\t\t\t%d\n", w.uploadlimit);
-    printf("      Download Per User Enable\t\t\t%d\n", w.downperuser_en);
-    printf("      Upload Per User Enable\t\t\t\t%d\n", w.uploadperuser_en);
-    printf("      Download rate mode\t\t\t\t%d\n", w.downloadMode);
-    printf("      Upload rate mode\t\t\t\t%d\n", w.uploadMode);
-    printf("      Roaming Enable\t\t\t%u\n", u(w.roaming.enable));
-    printf("      Roaming Adv Search\t\t%u\n", u(w.roaming.adv_search));
-    printf("      Download Limit\t\t\t%d\n", w.downloadlimit);
-    printf("      Upload Limit\t\t\t%d\n", w.uploadlimit);
-    printf("      ACL:\n");
-    printf("        Mode\t\t\t\t%u\n", u(w.acl.mode));
-    for (const mac_addr &m : w.acl.mac) printf("        %s\n", mac_to_text(m.data()));
+void print_wlan_cfg(out_buf &o, const wlan_cfg &w, unsigned j) {
+    print(o, "    WLAN", j, ":\n");
+    print(o, "      Enable\t\t\t\t", u(w.enable), "\n");
+    print(o, "      SSID\t\t\t\t", text(w.ssid), "\n");
+    print(o, "      Suppressed SSID\t\t\t", u(w.supr_ssid), "\n");
+    print(o, "      Station Separation\t\t", u(w.sta_sep), "\n");
+    print(o, "      layer2 Isolation\t\t", u(w.layer2Isolation), "\n");
+    print(o, "      Isolation\t\t\t\t", u(w.isolation), "\n");
+    print(o, "      VLAN\t\t\t\t", u(w.vlan), "\n");
+    print(o, "      Download Lmit\t\t\t", w.downloadlimit, "\n");
+    print(o, "      Upload Lmit\t\t\t\t", w.uploadlimit, "\n");
+    print(o, "      Download Per User Enable\t\t\t", w.downperuser_en, "\n");
+    print(o, "      Upload Per User Enable\t\t\t\t", w.uploadperuser_en, "\n");
+    print(o, "      Download rate mode\t\t\t\t", w.downloadMode, "\n");
+    print(o, "      Upload rate mode\t\t\t\t", w.uploadMode, "\n");
+    print(o, "      Roaming Enable\t\t\t", u(w.roaming.enable), "\n");
+    print(o, "      Roaming Adv Search\t\t", u(w.roaming.adv_search), "\n");
+    print(o, "      Download Limit\t\t\t", w.downloadlimit, "\n");
+    print(o, "      Upload Limit\t\t\t", w.uploadlimit, "\n");
+    print(o, "      ACL:\n");
+    print(o, "        Mode\t\t\t\t", u(w.acl.mode), "\n");
+    for (const mac_addr &m : w.acl.mac) print(o, "        ", mac(m), "\n");
     // WEP, WPA, RADIUS and NAS settings print whatever the security mode.
-    printf("      Security Mode\t\t\t%u\n", u(w.sec_mode));
-    printf("      WEP:\n");
-    printf("        Auth Type\t\t\t%u\n", u(w.wep.auth_type));
-    printf("        Input Method\t\t\t%u\n", u(w.wep.in_type));
-    printf("        Key Length\t\t\t%u\n", u(w.wep.key_len));
-    printf("        Default Key Id\t\t\t%u\n", u(w.wep.def_key));
+    print(o, "      Security Mode\t\t\t", u(w.sec_mode), "\n");
+    print(o, "      WEP:\n");
+    print(o, "        Auth Type\t\t\t", u(w.wep.auth_type), "\n");
+    print(o, "        Input Method\t\t\t", u(w.wep.in_type), "\n");
+    print(o, "        Key Length\t\t\t", u(w.wep.key_len), "\n");
+    print(o, "        Default Key Id\t\t\t", u(w.wep.def_key), "\n");
     for (int k = 0; k < 4; ++k)
-        printf("        Key%d\t\t\t\t%s\n", k + 1, text_form(w.wep.key[k]).c_str());
-    printf("      WPA:\n");
-    printf("        Encrypt Mode\t\t\t%u\n", u(w.wpa.enc_mode));
-    printf("        Protected Management Frames\t%u\n", u(w.wpa.pmf_enable));
-    printf("        Passphrase\t\t\t%s\n", text_form(w.wpa.passphrase).c_str());
-    printf("        Group Key Update Interval\t%u\n", u(w.wpa.group_key_int));
-    printf("        Radius:\n");
-    printf("          Address\t\t\t%s\n", ipv4_to_text(w.radius.addr));
-    printf("          Port\t\t\t\t%u\n", u(w.radius.port));
-    printf("          Secret\t\t\t%s\n", text_form(w.radius.secret).c_str());
-    printf("          Accounting:\n");
-    printf("            Enable\t\t\t%u\n", u(w.acc.enable));
-    printf("            Address\t\t\t%s\n", ipv4_to_text(w.acc.addr));
-    printf("            Port\t\t\t%u\n", u(w.acc.port));
-    printf("            Secret\t\t\t%s\n", text_form(w.acc.secret).c_str());
-    printf("            Intermi Interval\t\t%u\n", u(w.acc.interval));
-    printf("        NAS:\n");
-    printf("          ID Enable\t\t\t%u\n", u(w.nas.id_enable));
-    printf("          ID\t\t\t%s\n", text_form(w.nas.id).c_str());
-    printf("          Port Enable\t\t\t%u\n", u(w.nas.port_enable));
-    printf("          Port\t\t\t\t%u\n", u(w.nas.port));
-    printf("          IP Enable\t\t\t%u\n", u(w.nas.ip_enable));
-    printf("          IP\t\t\t\t%s\n", ipv4_to_text(w.nas.ip));
+        print(o, "        Key", k + 1, "\t\t\t\t", text(w.wep.key[k]), "\n");
+    print(o, "      WPA:\n");
+    print(o, "        Encrypt Mode\t\t\t", u(w.wpa.enc_mode), "\n");
+    print(o, "        Protected Management Frames\t", u(w.wpa.pmf_enable), "\n");
+    print(o, "        Passphrase\t\t\t", text(w.wpa.passphrase), "\n");
+    print(o, "        Group Key Update Interval\t", u(w.wpa.group_key_int), "\n");
+    print(o, "        Radius:\n");
+    print(o, "          Address\t\t\t", ipv4(w.radius.addr), "\n");
+    print(o, "          Port\t\t\t\t", u(w.radius.port), "\n");
+    print(o, "          Secret\t\t\t", text(w.radius.secret), "\n");
+    print(o, "          Accounting:\n");
+    print(o, "            Enable\t\t\t", u(w.acc.enable), "\n");
+    print(o, "            Address\t\t\t", ipv4(w.acc.addr), "\n");
+    print(o, "            Port\t\t\t", u(w.acc.port), "\n");
+    print(o, "            Secret\t\t\t", text(w.acc.secret), "\n");
+    print(o, "            Intermi Interval\t\t", u(w.acc.interval), "\n");
+    print(o, "        NAS:\n");
+    print(o, "          ID Enable\t\t\t", u(w.nas.id_enable), "\n");
+    print(o, "          ID\t\t\t", text(w.nas.id), "\n");
+    print(o, "          Port Enable\t\t\t", u(w.nas.port_enable), "\n");
+    print(o, "          Port\t\t\t\t", u(w.nas.port), "\n");
+    print(o, "          IP Enable\t\t\t", u(w.nas.ip_enable), "\n");
+    print(o, "          IP\t\t\t\t", ipv4(w.nas.ip), "\n");
 }
 
-void print_ap_cfg(const wtp_cfg &c) {
-    printf("  Banstreering\t\t\t\t%d\n", c.bandsteer);
-    printf("  Banstreer:\n");
-    printf("    mode\t\t\t\t%d\n", c.bandsteering.mode);
-    printf("    percent_enable\t\t\t\t%d\n", c.bandsteering.percent_en);
-    printf("    rssi_enable\t\t\t\t%d\n", c.bandsteering.rssi_en);
-    printf("    rssi\t\t\t\t%d\n", c.bandsteering.rssi);
-    printf("    percent\t\t\t\t%d\n", c.bandsteering.percent);
-    printf("  Fast Handover Status\t\t\t%d\n", c.fasthandover.status);
-    printf("  Fast Handover RSSI\t\t\t%d\n", c.fasthandover.rssi);
-    printf("  Guest Network\n");
-    printf("    Address\t\t\t\t%s\n", ipv4_to_text(c.guest_network.addr));
-    printf("    Mask\t\t\t\t%s\n", ipv4_to_text(c.guest_network.mask));
-    printf("    Start\t\t\t\t%s\n", ipv4_to_text(c.guest_network.start));
-    printf("    End\t\t\t\t\t%s\n", ipv4_to_text(c.guest_network.end));
-    printf("    WINS\t\t\t\t%s\n", ipv4_to_text(c.guest_network.wins));
-    printf("  Led\n");
-    printf("    Power\t\t\t\t%d\n", c.led.power);
-    printf("    Lan\t\t\t\t%d\n", c.led.lan);
-    printf("    Wlan0\t\t\t\t%d\n", c.led.wlan0);
-    printf("    Wlan1\t\t\t\t%d\n", c.led.wlan1);
-    printf("    Wlan2\t\t\t\t%d\n", c.led.wlan2);
-    printf("    Mesh\t\t\t\t%d\n", c.led.mesh);
-    printf("  Managed vlan id\t\t%d\n", c.manage_vlan_id);
-    printf("  Mesh:\n");
-    printf("    Mesh Enable Total\t\t\t\t%d\n", c.mesh_enable_total);
+void print_ap_cfg(out_buf &o, const wtp_cfg &c) {
+    print(o, "  Banstreering\t\t\t\t", c.bandsteer, "\n");
+    print(o, "  Banstreer:\n");
+    print(o, "    mode\t\t\t\t", c.bandsteering.mode, "\n");
+    print(o, "    percent_enable\t\t\t\t", c.bandsteering.percent_en, "\n");
+    print(o, "    rssi_enable\t\t\t\t", c.bandsteering.rssi_en, "\n");
+    print(o, "    rssi\t\t\t\t", c.bandsteering.rssi, "\n");
+    print(o, "    percent\t\t\t\t", c.bandsteering.percent, "\n");
+    print(o, "  Fast Handover Status\t\t\t", c.fasthandover.status, "\n");
+    print(o, "  Fast Handover RSSI\t\t\t", c.fasthandover.rssi, "\n");
+    print(o, "  Guest Network\n");
+    print(o, "    Address\t\t\t\t", ipv4(c.guest_network.addr), "\n");
+    print(o, "    Mask\t\t\t\t", ipv4(c.guest_network.mask), "\n");
+    print(o, "    Start\t\t\t\t", ipv4(c.guest_network.start), "\n");
+    print(o, "    End\t\t\t\t\t", ipv4(c.guest_network.end), "\n");
+    print(o, "    WINS\t\t\t\t", ipv4(c.guest_network.wins), "\n");
+    print(o, "  Led\n");
+    print(o, "    Power\t\t\t\t", c.led.power, "\n");
+    print(o, "    Lan\t\t\t\t", c.led.lan, "\n");
+    print(o, "    Wlan0\t\t\t\t", c.led.wlan0, "\n");
+    print(o, "    Wlan1\t\t\t\t", c.led.wlan1, "\n");
+    print(o, "    Wlan2\t\t\t\t", c.led.wlan2, "\n");
+    print(o, "    Mesh\t\t\t\t", c.led.mesh, "\n");
+    print(o, "  Managed vlan id\t\t", c.manage_vlan_id, "\n");
+    print(o, "  Mesh:\n");
+    print(o, "    Mesh Enable Total\t\t\t\t", c.mesh_enable_total, "\n");
     unsigned i = 0;
     for (const radio_cfg &r : c.radio) {
-        print_radio_cfg(r, ++i);
+        print_radio_cfg(o, r, ++i);
         unsigned j = 0;
-        for (const wlan_cfg &w : r.wlan) print_wlan_cfg(w, ++j);
+        for (const wlan_cfg &w : r.wlan) print_wlan_cfg(o, w, ++j);
     }
     unsigned k = 0;
     for (const lan_port_cfg &l : c.lan_port) {
-        printf("  LanPort%u:\n", ++k);
-        printf("    Enable:\t\t\t%d\n", l.en);
-        printf("    VLAN ID:\t\t\t%d\n", l.vid);
+        print(o, "  LanPort", ++k, ":\n");
+        print(o, "    Enable:\t\t\t", l.en, "\n");
+        print(o, "    VLAN ID:\t\t\t", l.vid, "\n");
     }
 }
 
-void print_switch_cfg(const wtp_cfg &c) {
+void print_switch_cfg(out_buf &o, const wtp_cfg &c) {
     for (const sw_port_cfg &p : c.switch_port) {
-        printf("  Port%d\n", s(p.port));
-        printf("    Speed Mode\t\t\t\t%d\n", s(p.mode));
-        printf("    Flow Control\t\t\t\t%d\n", s(p.flow_control));
+        print(o, "  Port", s(p.port), "\n");
+        print(o, "    Speed Mode\t\t\t\t", s(p.mode), "\n");
+        print(o, "    Flow Control\t\t\t\t", s(p.flow_control), "\n");
     }
-    printf("  PoE PowerBudget\t\t%d\n", s(c.power_budget));
+    print(o, "  PoE PowerBudget\t\t", s(c.power_budget), "\n");
     for (const poe_port_cfg &p : c.poe_port) {
-        printf("  Port%d PoE\n", s(p.port));
-        printf("    Enable\t\t\t\t%d\n", s(p.enable));
-        printf("    Power Limit\t\t\t\t%d\n", s(p.user_power_limit));
-        printf("    Power Type\t\t\t\t%d\n", s(p.power_limit_type));
-        printf("    Priority\t\t\t\t%d\n", s(p.priority));
+        print(o, "  Port", s(p.port), " PoE\n");
+        print(o, "    Enable\t\t\t\t", s(p.enable), "\n");
+        print(o, "    Power Limit\t\t\t\t", s(p.user_power_limit), "\n");
+        print(o, "    Power Type\t\t\t\t", s(p.power_limit_type), "\n");
+        print(o, "    Priority\t\t\t\t", s(p.priority), "\n");
     }
 }
 
-void print_closing(const wtp_list &list) {
-    printf("%s", SEPARATOR);
-    printf("WTP count\t%u\n", u(static_cast<uint32_t>(list.items.size())));
+void print_closing(out_buf &o, const wtp_list &list) {
+    print(o, SEPARATOR);
+    print(o, "WTP count\t", u(static_cast<uint32_t>(list.items.size())), "\n");
 }
 
 }  // namespace
 
-void print_wtp_brief(const wtp_list &list) {
-    printf("mac\t\t   address\t\tmodel\t\tmg ip fw ug\tstate\tversion\t\tuptime\n");
+int print_wtp_brief(const wtp_list &list) {
+    out_buf o;
+    print(o, "mac\t\t   address\t\tmodel\t\tmg ip fw ug\tstate\tversion\t\tuptime\n");
     for (const wtp_info &w : list.items) {
-        printf("%s  %s:%u\t%s\t%s %s %s %d\t%d/%d\t%s\t%ud:%uh:%um:%us\n", mac_to_text(w.mac.data()),
-               ipv4_to_text(w.ip), u(w.port), text_form(w.model).c_str(),
-               w.managed ? "y " : "n ", w.unavaiable_addr ? "x " : "o ",
-               w.unavaiable_fw ? "x " : "o ", w.upg_state, w.state, w.sub_state,
-               text_form(w.sw_ver).c_str(), u(w.uptime / 86400), u(w.uptime % 86400 / 3600),
-               u(w.uptime % 3600 / 60), u(w.uptime % 60));
+        // The marks "y "/"n " and "o "/"x " each with a space after them.
+        print(o, mac(w.mac), "  ", ipv4(w.ip), ":", u(w.port), "\t", text(w.model), "\t",
+              cstr{w.managed ? "y " : "n "}, " ", cstr{w.unavaiable_addr ? "x " : "o "}, " ",
+              cstr{w.unavaiable_fw ? "x " : "o "}, " ", s(w.upg_state), "\t", s(w.state), "/",
+              s(w.sub_state), "\t", text(w.sw_ver), "\t");
+        print_uptime(o, w.uptime);
+        print(o, "\n");
     }
-    print_closing(list);
+    print_closing(o, list);
+    return o.finish();
 }
 
-void print_wtp_detail(const wtp_list &list, bool password, bool basic) {
+int print_wtp_detail(const wtp_list &list, bool password, bool basic) {
+    out_buf o;
     for (const wtp_info &w : list.items) {
-        printf("%s", SEPARATOR);
-        print_common(w);
-        if (w.wtp_type == WTP_TYPE_AP) print_ap_radios(w, basic);
-        if (w.wtp_type == WTP_TYPE_SWITCH && !basic) print_switch_detail(w);
+        print(o, SEPARATOR);
+        print_common(o, w);
+        if (w.wtp_type == WTP_TYPE_AP) print_ap_radios(o, w, basic);
+        if (w.wtp_type == WTP_TYPE_SWITCH && !basic) print_switch_detail(o, w);
         if (w.cfg) {
-            print_cfg_common(*w.cfg, password);
-            if (w.wtp_type == WTP_TYPE_AP) print_ap_cfg(*w.cfg);
-            if (w.wtp_type == WTP_TYPE_SWITCH) print_switch_cfg(*w.cfg);
+            print_cfg_common(o, *w.cfg, password);
+            if (w.wtp_type == WTP_TYPE_AP) print_ap_cfg(o, *w.cfg);
+            if (w.wtp_type == WTP_TYPE_SWITCH) print_switch_cfg(o, *w.cfg);
         }
     }
-    print_closing(list);
+    print_closing(o, list);
+    return o.finish();
 }

@@ -1,0 +1,231 @@
+// The status printers' output buffer (see out_buf.h).
+#include "out_buf.h"
+
+#include <cerrno>
+#include <cstdio>
+
+namespace {
+
+// "00" "01" ... "99": two digits per division by 100.
+constexpr char DIGIT_PAIRS[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+constexpr char HEX_UPPER[] = "0123456789ABCDEF";
+constexpr char HEX_LOWER[] = "0123456789abcdef";
+
+unsigned decimal_digits(uint32_t v) {
+    if (v < 10) return 1;
+    if (v < 100) return 2;
+    if (v < 1000) return 3;
+    if (v < 10000) return 4;
+    if (v < 100000) return 5;
+    if (v < 1000000) return 6;
+    if (v < 10000000) return 7;
+    if (v < 100000000) return 8;
+    if (v < 1000000000) return 9;
+    return 10;
+}
+
+}  // namespace
+
+char *format_u32_digits(char *p, uint32_t v) {
+    if (v < 10) {  // the magnitude of -1 to -9
+        *p = static_cast<char>('0' + v);
+        return p + 1;
+    }
+    char *end = p + decimal_digits(v);
+    char *q = end;
+    while (v >= 100) {
+        const uint32_t pair = v % 100;
+        v /= 100;
+        q -= 2;
+        memcpy(q, DIGIT_PAIRS + 2 * pair, 2);
+    }
+    if (v >= 10) {
+        memcpy(q - 2, DIGIT_PAIRS + 2 * v, 2);
+    } else {
+        q[-1] = static_cast<char>('0' + v);
+    }
+    return end;
+}
+
+out_buf::out_buf(int fd, size_t size)
+    : fd_(fd), buf_(new char[size < OUT_INT_MAX_LEN ? OUT_INT_MAX_LEN : size]) {
+    pos_ = buf_.get();
+    end_ = pos_ + (size < OUT_INT_MAX_LEN ? OUT_INT_MAX_LEN : size);
+    if (fd_ == STDOUT_FILENO) fflush(stdout);  // stdio's own failures are its own to report
+    struct sigaction ign {};
+    ign.sa_handler = SIG_IGN;
+    sigemptyset(&ign.sa_mask);
+    pipe_changed_ = sigaction(SIGPIPE, &ign, &old_pipe_) == 0;
+}
+
+out_buf::~out_buf() {
+    if (pipe_changed_) sigaction(SIGPIPE, &old_pipe_, nullptr);
+}
+
+void out_buf::write_out(const char *p, size_t n) {
+    while (n > 0 && !err_) {
+        const ssize_t r = write(fd_, p, n);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            err_ = r < 0 && errno ? errno : EIO;
+            return;
+        }
+        p += r;
+        n -= static_cast<size_t>(r);
+    }
+}
+
+void out_buf::drain() {
+    write_out(buf_.get(), static_cast<size_t>(pos_ - buf_.get()));
+    pos_ = buf_.get();
+}
+
+void out_buf::put_long(const char *s, size_t n) {
+    // Fill the buffer up and write it; what is left of `s` then either fits, or is a whole
+    // number of blocks that leaves from where it is.
+    size_t room = static_cast<size_t>(end_ - pos_);
+    memcpy(pos_, s, room);
+    pos_ = end_;
+    s += room;
+    n -= room;
+    drain();
+    const size_t size = static_cast<size_t>(end_ - buf_.get());
+    if (n >= size) {
+        const size_t direct = n - n % size;
+        write_out(s, direct);
+        s += direct;
+        n -= direct;
+    }
+    memcpy(pos_, s, n);
+    pos_ += n;
+}
+
+void out_buf::put_int_slow(int64_t v) {
+    // Near the end of the buffer: formatted aside, so that a block stays a whole block.
+    char tmp[OUT_INT_MAX_LEN];
+    char *end = v < 0 ? format_i32(tmp, static_cast<int32_t>(v))
+                      : format_u32(tmp, static_cast<uint32_t>(v));
+    put_aside(*this, tmp, static_cast<size_t>(end - tmp));
+}
+
+void put_aside(out_buf &out, const char *s, size_t n) {
+    if (n <= static_cast<size_t>(out.end_ - out.pos_)) {
+        memcpy(out.pos_, s, n);
+        out.pos_ += n;
+    } else {
+        out.put_long(s, n);
+    }
+}
+
+int out_buf::finish() {
+    drain();
+    if (!err_) return 0;
+    if (!reported_) {
+        fprintf(stderr, "ERROR: Writing standard output failed: %s.\n", strerror(err_));
+        reported_ = true;
+    }
+    return 1;
+}
+
+namespace {
+
+// Runs `format(p)` (which stores at most `max` bytes at p and returns their end) straight
+// into the buffer when it has the room, else aside and then put.
+template <size_t max, class Format>
+void put_formatted(out_buf &out, Format &&format) {
+    if (char *p = out.room(max)) {
+        out.commit(format(p));
+        return;
+    }
+    char tmp[max];
+    put_aside(out, tmp, static_cast<size_t>(format(tmp) - tmp));
+}
+
+char *format_octet(char *p, unsigned v) {
+    if (v >= 100) {
+        *p++ = static_cast<char>('0' + v / 100);
+        v %= 100;
+        memcpy(p, DIGIT_PAIRS + 2 * v, 2);
+        return p + 2;
+    }
+    if (v >= 10) {
+        memcpy(p, DIGIT_PAIRS + 2 * v, 2);
+        return p + 2;
+    }
+    *p = static_cast<char>('0' + v);
+    return p + 1;
+}
+
+}  // namespace
+
+void put_mac(out_buf &out, const uint8_t mac[6]) {
+    put_formatted<17>(out, [mac](char *p) {
+        for (int i = 0; i < 6; ++i) {
+            if (i > 0) *p++ = ':';
+            *p++ = HEX_UPPER[mac[i] >> 4];
+            *p++ = HEX_UPPER[mac[i] & 15];
+        }
+        return p;
+    });
+}
+
+void put_ipv4(out_buf &out, uint32_t addr_net) {
+    uint8_t b[4];
+    memcpy(b, &addr_net, 4);
+    put_formatted<15>(out, [&b](char *p) {
+        p = format_octet(p, b[0]);
+        for (int i = 1; i < 4; ++i) {
+            *p++ = '.';
+            p = format_octet(p, b[i]);
+        }
+        return p;
+    });
+}
+
+void put_md5(out_buf &out, const uint8_t digest[16]) {
+    put_formatted<32>(out, [digest](char *p) {
+        for (int i = 0; i < 16; ++i) {
+            *p++ = HEX_LOWER[digest[i] >> 4];
+            *p++ = HEX_LOWER[digest[i] & 15];
+        }
+        return p;
+    });
+}
+
+void put_hex_byte(out_buf &out, uint8_t b) {
+    put_formatted<4>(out, [b](char *p) {
+        *p++ = '0';
+        *p++ = 'x';
+        if (b >= 16) *p++ = HEX_LOWER[b >> 4];
+        *p++ = HEX_LOWER[b & 15];
+        return p;
+    });
+}
+
+void put_u8_list(out_buf &out, const uint8_t *bytes, size_t n) {
+    constexpr size_t each = 4;  // ",255"
+    for (size_t i = 0; i < n;) {
+        // As many as the buffer has room for at once, then the next run.
+        size_t run = n - i;
+        char *p = out.room(run * each);
+        if (!p) {
+            run = 1;
+            char tmp[each];
+            char *e = tmp;
+            if (i > 0) *e++ = ',';
+            e = format_octet(e, bytes[i]);
+            put_aside(out, tmp, static_cast<size_t>(e - tmp));
+        } else {
+            for (size_t k = i; k < i + run; ++k) {
+                if (k > 0) *p++ = ',';
+                p = format_octet(p, bytes[k]);
+            }
+            out.commit(p);
+        }
+        i += run;
+    }
+}
