@@ -35,6 +35,21 @@ char *format_u32_digits(char *p, uint32_t v) {
         *p = static_cast<char>('0' + v);
         return p + 1;
     }
+    if (v < 10000) {  // most counts, ports and VLANs: one or two pairs, no loop
+        if (v < 100) {
+            memcpy(p, DIGIT_PAIRS + 2 * v, 2);
+            return p + 2;
+        }
+        const uint32_t hi = v / 100, lo = v % 100;
+        if (hi < 10) {
+            *p++ = static_cast<char>('0' + hi);
+        } else {
+            memcpy(p, DIGIT_PAIRS + 2 * hi, 2);
+            p += 2;
+        }
+        memcpy(p, DIGIT_PAIRS + 2 * lo, 2);
+        return p + 2;
+    }
     char *end = p + decimal_digits(v);
     char *q = end;
     while (v >= 100) {

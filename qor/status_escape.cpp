@@ -256,28 +256,33 @@ struct escape_buffer {
     std::unique_ptr<char[]> data;
     size_t size = 0;
 
-    // Room for `n` bytes; false when it cannot grow.
+    // Room for `n` bytes; false when it cannot grow. It grows to at least ESCAPE_BUFFER_MIN
+    // bytes when it can, so that the short texts that follow need no growing at all.
     bool hold(size_t n) {
         if (n <= size) return true;
-        char *p = new (std::nothrow) char[n];
+        size_t want = n < ESCAPE_BUFFER_MIN ? ESCAPE_BUFFER_MIN : n;
+        char *p = new (std::nothrow) char[want];
+        if (!p && want > n) p = new (std::nothrow) char[want = n];
         if (!p) return false;
         data.reset(p);
-        size = n;
+        size = want;
         return true;
     }
+    static constexpr size_t ESCAPE_BUFFER_MIN = 1024;
 };
 
 // The most a byte grows by in JSON: a control byte leaves as "\\u00XX".
 constexpr size_t ESCAPE_GROWTH_MAX = 6;
+
+// `shared` holds the result json_escape hands out; `work` is filled first, so a text that
+// points into the previous result is still intact while it is read.
+escape_buffer shared, work;
 
 }  // namespace
 
 // json_escape of a text whose first `plain` bytes need no change (all of them when it
 // ends there); `len` is the result's length.
 static const char *escape_after(const char *text, size_t plain, size_t &len) {
-    // `shared` holds the result handed out; `work` is filled first, so a text that points
-    // into the previous result is still intact while it is read.
-    static escape_buffer shared, work;
     const char *rest = text + plain;
     const size_t in_len = plain + strlen(rest);
     len = in_len;
@@ -332,6 +337,14 @@ void json_put_escaped(out_buf &out, const char *text) {
     const size_t plain = static_cast<size_t>(end - p);
     if (!*end) {
         out.put(text, plain);
+        return;
+    }
+    const char *rest = reinterpret_cast<const char *>(end);
+    if (plain + strlen(rest) < work.size / ESCAPE_GROWTH_MAX) {
+        // The work space holds its escaped form already, so that cannot fail: the pieces
+        // go straight into the output instead of through the shared buffer.
+        out.put(text, plain);
+        json_pieces(rest, true, [&](const char *s, size_t n) { out.put(s, n); });
         return;
     }
     size_t len;

@@ -177,8 +177,8 @@ private:
     // their end.
     char *key_at(char *p, json_key key) {
         *p = ',';
-        p += !first_[depth_];
-        first_[depth_] = false;
+        p += comma_;
+        comma_ = true;
         *p++ = '"';
         copy_bytes(p, key.text, key.len);
         p += key.len;
@@ -188,8 +188,8 @@ private:
     }
     // Before a value: "," unless it is the first of its container.
     void start() {
-        if (!first_[depth_]) out_.put_char(',');
-        first_[depth_] = false;
+        if (comma_) out_.put_char(',');
+        comma_ = true;
     }
     // The same, then the key.
     void start(json_key key) {
@@ -221,8 +221,7 @@ private:
     }
     void opened(char bracket) {
         out_.put_char(bracket);
-        if (depth_ + 1 < first_.size()) ++depth_;
-        first_[depth_] = true;
+        comma_ = false;  // the first value inside goes without one
     }
     void open(char bracket) {
         start();
@@ -234,15 +233,14 @@ private:
     }
     void close(char bracket) {
         out_.put_char(bracket);
-        if (depth_ > 0) --depth_;
+        comma_ = true;  // the container closed is a value of the one around it
     }
 
     out_buf &out_;
-    // Level 0 is the surrounding document; the deepest value printed sits nine levels
-    // below it (list, record, copy, radio array and object, WLAN array and object,
-    // portal, walled garden).
-    std::array<bool, 16> first_{{true}};
-    size_t depth_ = 0;
+    // Whether the next value needs a comma before it: false at the start of the document
+    // and right after an opening bracket, true after any value, a container's closing
+    // bracket included. One flag does for every level, as containers nest strictly.
+    bool comma_ = false;
 };
 
 // Rows for runs of members that share one kind.
