@@ -177,28 +177,33 @@ char *format_octet(char *p, unsigned v) {
 
 }  // namespace
 
+char *format_mac(char *p, const uint8_t mac[6]) {
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) *p++ = ':';
+        *p++ = HEX_UPPER[mac[i] >> 4];
+        *p++ = HEX_UPPER[mac[i] & 15];
+    }
+    return p;
+}
+
+char *format_ipv4(char *p, uint32_t addr_net) {
+    uint8_t b[4];
+    memcpy(b, &addr_net, 4);
+    p = format_octet(p, b[0]);
+    for (int i = 1; i < 4; ++i) {
+        *p++ = '.';
+        p = format_octet(p, b[i]);
+    }
+    return p;
+}
+
 void put_mac(out_buf &out, const uint8_t mac[6]) {
-    put_formatted<17>(out, [mac](char *p) {
-        for (int i = 0; i < 6; ++i) {
-            if (i > 0) *p++ = ':';
-            *p++ = HEX_UPPER[mac[i] >> 4];
-            *p++ = HEX_UPPER[mac[i] & 15];
-        }
-        return p;
-    });
+    put_formatted<OUT_MAC_LEN>(out, [mac](char *p) { return format_mac(p, mac); });
 }
 
 void put_ipv4(out_buf &out, uint32_t addr_net) {
-    uint8_t b[4];
-    memcpy(b, &addr_net, 4);
-    put_formatted<15>(out, [&b](char *p) {
-        p = format_octet(p, b[0]);
-        for (int i = 1; i < 4; ++i) {
-            *p++ = '.';
-            p = format_octet(p, b[i]);
-        }
-        return p;
-    });
+    put_formatted<OUT_IPV4_MAX_LEN>(out,
+                                    [addr_net](char *p) { return format_ipv4(p, addr_net); });
 }
 
 void put_md5(out_buf &out, const uint8_t digest[16]) {

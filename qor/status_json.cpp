@@ -107,11 +107,27 @@ public:
         end_string();
     }
     JSON_WRITER_CALL void member_mac(json_key key, const mac_addr &mac) {
+        if (char *p = out_.room(key.len + KEY_EXTRA + OUT_MAC_LEN + 2)) {
+            p = key_at(p, key);
+            *p++ = '"';
+            p = format_mac(p, mac.data());
+            *p++ = '"';
+            out_.commit(p);
+            return;
+        }
         begin_string(key);
         put_mac(out_, mac.data());
         end_string();
     }
     JSON_WRITER_CALL void member_ipv4(json_key key, uint32_t addr_net) {
+        if (char *p = out_.room(key.len + KEY_EXTRA + OUT_IPV4_MAX_LEN + 2)) {
+            p = key_at(p, key);
+            *p++ = '"';
+            p = format_ipv4(p, addr_net);
+            *p++ = '"';
+            out_.commit(p);
+            return;
+        }
         begin_string(key);
         put_ipv4(out_, addr_net);
         end_string();
