@@ -10,6 +10,7 @@
 
 #include "aclink.h"
 #include "front.h"
+#include "out_buf.h"
 #include "stdout_check.h"
 
 namespace {
@@ -39,7 +40,7 @@ byte_source *layer(int sock) {
 
 int main(int argc, char **argv) {
     // As qor's own main: output that could not be written is a failed run.
-    if (!stdout_check::check_at_exit("ERROR: Writing standard output failed: %s.\n", 1)) return 1;
+    if (!stdout_check::check_at_exit(STDOUT_FAILED, 1)) return 1;
     ac_source_layer = layer;
     int rc = qor_main(argc, argv);
     fprintf(stderr, "recv calls: %lu\n", source.calls);

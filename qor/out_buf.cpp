@@ -140,7 +140,7 @@ int out_buf::finish() {
     drain();
     if (!err_) return 0;
     if (!reported_) {
-        fprintf(stderr, "ERROR: Writing standard output failed: %s.\n", strerror(err_));
+        fprintf(stderr, STDOUT_FAILED, strerror(err_));
         reported_ = true;
     }
     return 1;

@@ -17,6 +17,9 @@
 #include <memory>
 #include <string>
 
+// What qor says when standard output cannot be written (printf format: the reason).
+inline constexpr char STDOUT_FAILED[] = "ERROR: Writing standard output failed: %s.\n";
+
 // Bytes written per block: a fleet's megabytes of JSON leave in a few hundred writes, and the
 // buffer stays small beside the decoded records the printers walk.
 constexpr size_t OUT_BUF_SIZE = 32 * 1024;

@@ -17,7 +17,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "qor"))
 import harness  # noqa: E402
-from simctl import AcSim, mac_bytes  # noqa: E402
+from simctl import AcSim, mac_bytes, talk  # noqa: E402
 
 SAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../sim/fleet.json")
 AP, NEW = "00:11:22:33:44:55", "02:00:00:00:00:01"
@@ -76,16 +76,7 @@ class Sim:
     def exchange(self, data):
         """Sends what the simulator takes of `data`; what it answered before closing, and the
         connection's log block."""
-        c = socket.create_connection(("127.0.0.1", self.port))
-        out = b""
-        try:
-            c.sendall(data)
-            while chunk := c.recv(65536):
-                out += chunk
-        except (BrokenPipeError, ConnectionResetError):
-            pass
-        c.close()
-        return out[4:], self.next_block()
+        return talk(self.port, data, end=False)[4:], self.next_block()
 
     def qor(self, *args):
         return harness.run("qor", args[:1] + ("--acserver", "127.0.0.1", "--acport",

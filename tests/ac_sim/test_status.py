@@ -7,13 +7,12 @@ names of qor's JSON output.
 import copy
 import json
 import os
-import socket
 import struct
 import tempfile
 import unittest
 
 import harness
-from simctl import AcSim, mac_bytes
+from simctl import AcSim, mac_bytes, talk
 from wire import addr, text, u8, u16, u32
 
 
@@ -366,15 +365,7 @@ class Values(unittest.TestCase):
                 f.write("status sub/s.json\ncw_ver v7\n")
             server = harness.Server("ac_sim", ["--quiet", "--fleet", os.path.join(d, "fleet")])
             with server:
-                with socket.create_connection(("127.0.0.1", server.port)) as c:
-                    c.sendall(wtp_list(63) + b"\0")
-                    c.shutdown(socket.SHUT_WR)
-                    data = b""
-                    while True:
-                        chunk = c.recv(4096)
-                        if not chunk:
-                            break
-                        data += chunk
+                data = talk(server.port, wtp_list(63) + b"\0")
             self.assertEqual(data, u32(1) + reply(other_record()))
 
 

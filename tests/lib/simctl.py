@@ -11,6 +11,22 @@ import harness
 SAMPLE_FLEET = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../sim/fleet.json")
 
 
+def talk(port, data, end=True):
+    """Sends `data` to the simulator on 127.0.0.1:`port` on a connection of its own (and then
+    ends the sending side when `end`); returns all it sent until it closed or reset."""
+    out = b""
+    with socket.create_connection(("127.0.0.1", port)) as c:
+        try:
+            c.sendall(data)
+            if end:
+                c.shutdown(socket.SHUT_WR)
+            while chunk := c.recv(65536):
+                out += chunk
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+    return out
+
+
 class AcSim:
     """ac_sim on 127.0.0.1 with an ephemeral port, a fleet text and a hex wire log.
 
@@ -58,15 +74,7 @@ class AcSim:
         """Sends one request (code byte and fields) and the closing byte on a connection of
         its own; returns everything the simulator sent after the admission word (the log
         block of the connection is then `last_block`)."""
-        with socket.create_connection(("127.0.0.1", self.port)) as c:
-            c.sendall(request + b"\0")
-            c.shutdown(socket.SHUT_WR)
-            data = b""
-            while True:
-                chunk = c.recv(65536)
-                if not chunk:
-                    break
-                data += chunk
+        data = talk(self.port, request + b"\0")
         self.last_block = self.next_block()
         return data[4:]
 

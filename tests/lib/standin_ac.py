@@ -29,6 +29,16 @@ class LoopbackAc:
         self.thread = threading.Thread(target=self.serve, daemon=True)
         self.thread.start()
 
+    def serve(self):
+        """Accepts the one connection and hands it to `talk` (a subclass's)."""
+        try:
+            conn, _ = self.listener.accept()
+        except OSError:
+            return
+        with conn:
+            conn.settimeout(60)
+            self.talk(conn)
+
     def run_qor(self, args, measure, timeout):
         """Runs qor; returns (the finished process, max RSS in KiB or None).
 
@@ -55,28 +65,22 @@ class ScriptedAc(LoopbackAc):
         self.received = b""
         super().__init__()
 
-    def serve(self):
+    def talk(self, conn):
+        conn.sendall(u32(1))
+        while len(self.received) < self.request_len:
+            chunk = conn.recv(65536)
+            if not chunk:
+                return
+            self.received += chunk
         try:
-            conn, _ = self.listener.accept()
-        except OSError:
-            return
-        with conn:
-            conn.settimeout(60)
-            conn.sendall(u32(1))
-            while len(self.received) < self.request_len:
+            conn.sendall(self.reply)
+            while self.linger:
                 chunk = conn.recv(65536)
                 if not chunk:
-                    return
+                    break
                 self.received += chunk
-            try:
-                conn.sendall(self.reply)
-                while self.linger:
-                    chunk = conn.recv(65536)
-                    if not chunk:
-                        break
-                    self.received += chunk
-            except OSError:
-                pass
+        except OSError:
+            pass
 
     def qor(self, *args):
         """Runs qor; returns ((status, stdout, stderr), max RSS in KiB or None)."""
@@ -92,25 +96,19 @@ class HostileAc(LoopbackAc):
         self.stream, self.chunk, self.pause = stream, chunk, pause
         super().__init__()
 
-    def serve(self):
+    def talk(self, conn):
+        conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         try:
-            conn, _ = self.listener.accept()
+            step = self.chunk or max(1, len(self.stream))
+            for i in range(0, len(self.stream), step):
+                conn.sendall(self.stream[i:i + step])
+                if self.pause:
+                    time.sleep(self.pause)
+            conn.shutdown(socket.SHUT_WR)
+            while conn.recv(65536):
+                pass
         except OSError:
-            return
-        with conn:
-            conn.settimeout(60)
-            conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-            try:
-                step = self.chunk or max(1, len(self.stream))
-                for i in range(0, len(self.stream), step):
-                    conn.sendall(self.stream[i:i + step])
-                    if self.pause:
-                        time.sleep(self.pause)
-                conn.shutdown(socket.SHUT_WR)
-                while conn.recv(65536):
-                    pass
-            except OSError:
-                pass  # qor left before the reply ended
+            pass  # qor left before the reply ended
 
     def qor(self, args):
         """Runs qor; returns (status, stdout, stderr, max RSS in KiB or None)."""
