@@ -185,9 +185,39 @@ ssize_t memory_source::read(uint8_t *buf, size_t, size_t room) {
     return static_cast<ssize_t>(n);
 }
 
+byte_source &ac_socket_source(int sock, socket_source &plain) {
+    return ac_source_layer ? *ac_source_layer(sock) : plain;
+}
+
+void reply_copy::release::operator()(uint8_t *p) const { free(p); }
+
+void reply_copy::append(const uint8_t *p, size_t n) {
+    if (n > cap_ - size_) {
+        // Doubling; realloc moves a large block by remapping its pages, not by copying them.
+        size_t cap = cap_ ? cap_ : 64 * 1024;
+        while (cap - size_ < n) {
+            if (cap > SIZE_MAX / 2) throw std::bad_alloc();
+            cap *= 2;
+        }
+        void *grown = realloc(buf_.get(), cap);
+        if (!grown) throw std::bad_alloc();
+        (void)buf_.release();
+        buf_.reset(static_cast<uint8_t *>(grown));
+        cap_ = cap;
+    }
+    memcpy(buf_.get() + size_, p, n);
+    size_ += n;
+}
+
+ssize_t copying_source::read(uint8_t *buf, size_t want, size_t room) {
+    const ssize_t n = inner_.read(buf, want, room);
+    if (n > 0) copy_.append(buf, static_cast<size_t>(n));
+    return n;
+}
+
 ssize_t ac_recv_all(int sock, void *buf, size_t len) {
     socket_source plain(sock);
-    byte_source &src = ac_source_layer ? *ac_source_layer(sock) : plain;
+    byte_source &src = ac_socket_source(sock, plain);
     uint8_t *p = static_cast<uint8_t *>(buf);
     size_t done = 0;
     while (done < len) {
@@ -220,6 +250,9 @@ constexpr size_t SHORT_TEXT = 16;
 reply_reader::reply_reader(int sock) : src_(&own_), own_(sock) {
     if (ac_source_layer) src_ = ac_source_layer(sock);
 }
+
+reply_reader::reply_reader(const uint8_t *data, size_t len)
+    : src_(&none_), pos_(data), end_(data + len) {}
 
 void reply_reader::fail() {
     failed_ = true;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,10 +105,44 @@ private:
     size_t piece_;
 };
 
+// A reply kept whole, byte for byte as its source delivered it (the WTP list is read twice:
+// once to check every record before anything is printed, then record by record to print
+// it). The bytes grow in one block, so that the second reading takes them where they are.
+class reply_copy {
+public:
+    const uint8_t *data() const { return buf_.get(); }
+    size_t size() const { return size_; }
+    // Throws std::bad_alloc when there is no room for them.
+    void append(const uint8_t *p, size_t n);
+
+private:
+    struct release {
+        void operator()(uint8_t *p) const;
+    };
+    std::unique_ptr<uint8_t, release> buf_;
+    size_t size_ = 0, cap_ = 0;
+};
+
+// Passes on what `inner` delivers and keeps a copy of every byte in `copy`; a copy that
+// finds no memory throws std::bad_alloc (which the reader's caller reports).
+class copying_source final : public byte_source {
+public:
+    copying_source(byte_source &inner, reply_copy &copy) : inner_(inner), copy_(copy) {}
+    ssize_t read(uint8_t *buf, size_t want, size_t room) override;
+
+private:
+    byte_source &inner_;
+    reply_copy &copy_;
+};
+
 // Bench programs read the AC's socket through sources of their own (one that counts the
 // receive calls, one that receives field by field): when set, it gives the source that
 // stands for `sock`. Null in qor, which reads the socket itself.
 extern byte_source *(*ac_source_layer)(int sock);
+
+// The source that stands for the AC's socket `sock`: the bench's layer when one is set,
+// else `plain` (a socket_source of `sock`).
+byte_source &ac_socket_source(int sock, socket_source &plain);
 
 // The reader of one reply, owned by the request that reads it. It holds what its source
 // delivered ahead of the fields decoded so far (one recv() serves many fields), hands the
@@ -122,6 +157,9 @@ public:
     explicit reply_reader(byte_source &src) : src_(&src) {}
     // The AC's socket (through ac_source_layer when a bench program set one).
     explicit reply_reader(int sock);
+    // A reply held whole in memory, read where it lies (nothing is copied into the reader;
+    // the bytes must outlive it). Its end is the end of the stream.
+    reply_reader(const uint8_t *data, size_t len);
     reply_reader(const reply_reader &) = delete;
     reply_reader &operator=(const reply_reader &) = delete;
 
@@ -264,6 +302,7 @@ private:
 
     byte_source *src_;
     socket_source own_{-1};
+    memory_source none_{nullptr, 0};  // the source of a reply held in memory
     const uint8_t *pos_ = data_;  // the unread bytes are [pos_, end_)
     const uint8_t *end_ = data_;
     bool failed_ = false;

@@ -482,6 +482,65 @@ int read_wtp_info(reply_reader &in, wtp_info &rec, wtp_keep keep = wtp_keep::all
 // Releases every record.
 void wtp_list_free(wtp_list &list);
 
+// Records handed to a printer one at a time: from a list, or decoded from a reply held
+// whole as they are printed (so that a fleet's records are never all in memory at once).
+class wtp_records {
+public:
+    virtual ~wtp_records() = default;
+    // The next record (the printer may change it), or null after the last one or a failure.
+    virtual wtp_info *next() = 0;
+    // Whether a record could not be had (its message is on standard error).
+    virtual bool failed() const = 0;
+    // The number of records in all.
+    virtual size_t count() const = 0;
+};
+
+class wtp_list_records final : public wtp_records {
+public:
+    explicit wtp_list_records(wtp_list &list) : list_(list) {}
+    wtp_info *next() override {
+        return next_ < list_.items.size() ? &list_.items[next_++] : nullptr;
+    }
+    bool failed() const override { return false; }
+    size_t count() const override { return list_.items.size(); }
+
+private:
+    wtp_list &list_;
+    size_t next_ = 0;
+};
+
+// The reply of REQ_WTP_LIST received whole and checked record by record (nothing is kept of
+// a record but its bytes); a reply that fails does so here, before anything is printed.
+struct wtp_reply {
+    reply_copy bytes;
+    size_t records = 0;
+};
+
+// Sends REQ_WTP_LIST as get_wtp_list does and receives the reply into `reply`. Returns 0,
+// or 1 after the reply failed (with get_wtp_list's messages).
+int get_wtp_reply(int sock, wtp_reply &reply, uint32_t flags,
+                  const std::vector<mac_addr> &macs);
+
+// Reads a REQ_WTP_LIST reply from `in` to its end marker, checking every record as
+// read_wtp_list would and counting them in `records`. Returns 0 or 1.
+int check_wtp_reply(reply_reader &in, size_t &records);
+
+// The records of a checked reply, each decoded in full when the printer asks for it.
+class wtp_reply_records final : public wtp_records {
+public:
+    explicit wtp_reply_records(const wtp_reply &reply)
+        : in_(reply.bytes.data(), reply.bytes.size()), count_(reply.records) {}
+    wtp_info *next() override;
+    bool failed() const override { return failed_; }
+    size_t count() const override { return count_; }
+
+private:
+    reply_reader in_;
+    wtp_info rec_;
+    size_t count_;
+    bool done_ = false, failed_ = false;
+};
+
 struct ac_info {
     std::string cw_ver;  // absent when sent empty
     uint32_t max_wtps = 0;
@@ -509,9 +568,11 @@ int print_wtp_list(wtp_list &list, bool json, bool password, bool brief, bool ba
 
 // Text forms (status_text.cpp).
 int print_wtp_brief(const wtp_list &list);
-int print_wtp_detail(const wtp_list &list, bool password, bool basic);
+int print_wtp_detail(wtp_records &records, bool password, bool basic);
+int print_wtp_detail(wtp_list &list, bool password, bool basic);
 
 // JSON form (status_json.cpp).
+int print_wtp_json(wtp_records &records, bool password, bool basic);
 int print_wtp_json(wtp_list &list, bool password, bool basic);
 
 // "MAC=upgrade state" per record.

@@ -98,14 +98,21 @@ int cmd_wtps(const option_arg *args, int count) {
     if (managed != unmanaged) flags &= managed ? ~WTP_SEL_UNMANAGED : ~WTP_SEL_MANAGED;
     if (!mac_count_fits(macs)) return opt_invalid(OPT_MAC, mac_text);
 
-    wtp_list list;
-    // The brief table and the upgrade results print the common fields alone.
-    wtp_keep keep = brief || fwresult ? wtp_keep::common : wtp_keep::all;
-    if (get_wtp_list(ac_sock, list, flags, macs, keep)) return 1;
-    const int rc = fwresult ? print_fw_results(list)
-                            : print_wtp_list(list, json, password, brief, basic);
-    wtp_list_free(list);
-    return rc;
+    if (brief || fwresult) {
+        // These print the common fields alone: a list of common parts.
+        wtp_list list;
+        if (get_wtp_list(ac_sock, list, flags, macs, wtp_keep::common)) return 1;
+        const int rc = fwresult ? print_fw_results(list) : print_wtp_brief(list);
+        wtp_list_free(list);
+        return rc;
+    }
+    // The full forms hold the reply's bytes, checked whole, and decode each record only
+    // when it is printed: a fleet's decoded records take several times the reply's size.
+    wtp_reply reply;
+    if (get_wtp_reply(ac_sock, reply, flags, macs)) return 1;
+    wtp_reply_records records(reply);
+    return json ? print_wtp_json(records, password, basic)
+                : print_wtp_detail(records, password, basic);
 }
 
 int cmd_wtpflag(const option_arg *args, int count) {

@@ -844,12 +844,18 @@ void put_record(json_writer &w, wtp_info &rec, bool password, bool basic) {
 
 }  // namespace
 
-int print_wtp_json(wtp_list &list, bool password, bool basic) {
+int print_wtp_json(wtp_records &records, bool password, bool basic) {
     out_buf out;
     json_writer w(out);
     w.begin_array("wtp_list");
-    for (wtp_info &rec : list.items) put_record(w, rec, password, basic);
+    while (wtp_info *rec = records.next()) put_record(w, *rec, password, basic);
+    if (records.failed()) return 1;  // what the buffer still holds is dropped
     w.end_array();
     out.put_char('\n');
     return out.finish();
+}
+
+int print_wtp_json(wtp_list &list, bool password, bool basic) {
+    wtp_list_records records(list);
+    return print_wtp_json(records, password, basic);
 }

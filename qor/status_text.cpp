@@ -391,9 +391,9 @@ void print_switch_cfg(out_buf &o, const wtp_cfg &c) {
     }
 }
 
-void print_closing(out_buf &o, const wtp_list &list) {
+void print_closing(out_buf &o, size_t count) {
     print(o, SEPARATOR);
-    print(o, "WTP count\t", u(static_cast<uint32_t>(list.items.size())), "\n");
+    print(o, "WTP count\t", u(static_cast<uint32_t>(count)), "\n");
 }
 
 }  // namespace
@@ -410,13 +410,14 @@ int print_wtp_brief(const wtp_list &list) {
         print_uptime(o, w.uptime);
         print(o, "\n");
     }
-    print_closing(o, list);
+    print_closing(o, list.items.size());
     return o.finish();
 }
 
-int print_wtp_detail(const wtp_list &list, bool password, bool basic) {
+int print_wtp_detail(wtp_records &records, bool password, bool basic) {
     out_buf o;
-    for (const wtp_info &w : list.items) {
+    while (const wtp_info *rec = records.next()) {
+        const wtp_info &w = *rec;
         print(o, SEPARATOR);
         print_common(o, w);
         if (w.wtp_type == WTP_TYPE_AP) print_ap_radios(o, w, basic);
@@ -427,6 +428,12 @@ int print_wtp_detail(const wtp_list &list, bool password, bool basic) {
             if (w.wtp_type == WTP_TYPE_SWITCH) print_switch_cfg(o, *w.cfg);
         }
     }
-    print_closing(o, list);
+    if (records.failed()) return 1;  // what the buffer still holds is dropped
+    print_closing(o, records.count());
     return o.finish();
+}
+
+int print_wtp_detail(wtp_list &list, bool password, bool basic) {
+    wtp_list_records records(list);
+    return print_wtp_detail(records, password, basic);
 }

@@ -702,6 +702,54 @@ int get_wtp_list(int sock, wtp_list &list, uint32_t flags, const std::vector<mac
     return read_wtp_list(in, list, keep);
 }
 
+int check_wtp_reply(reply_reader &in, size_t &records) {
+    records = 0;
+    try {
+        for (;;) {
+            const uint8_t marker = in.u8();
+            if (in.failed()) return 1;
+            if (marker != 0) return 0;
+            wtp_info scratch;  // its common part, as a list of common parts would hold it
+            read_record(in, scratch, wtp_keep::common);
+            if (in.failed()) return 1;
+            ++records;
+        }
+    } catch (const std::bad_alloc &) {
+        in.out_of_memory();  // the reply's copy, or a text of a record
+    }
+    return 1;
+}
+
+int get_wtp_reply(int sock, wtp_reply &reply, uint32_t flags,
+                  const std::vector<mac_addr> &macs) {
+    wire_buf req;
+    req.u8(REQ_WTP_LIST);
+    req.u32(flags);
+    req.u16(static_cast<uint16_t>(macs.size()));
+    req.macs(macs);
+    if (send_request(sock, req)) return 1;
+    socket_source plain(sock);
+    copying_source src(ac_socket_source(sock, plain), reply.bytes);
+    reply_reader in(src);
+    return check_wtp_reply(in, reply.records);
+}
+
+wtp_info *wtp_reply_records::next() {
+    if (done_ || failed_) return nullptr;
+    const uint8_t marker = in_.u8();
+    if (in_.failed() || marker != 0) {
+        failed_ = in_.failed();
+        done_ = true;
+        return nullptr;
+    }
+    rec_ = wtp_info();  // the previous record's memory goes back, to serve this one
+    if (read_wtp_info(in_, rec_, wtp_keep::all)) {
+        failed_ = true;
+        return nullptr;
+    }
+    return &rec_;
+}
+
 void wtp_list_free(wtp_list &list) { std::vector<wtp_info>().swap(list.items); }
 
 int read_ac_info(reply_reader &in, ac_info &out) {
