@@ -2,7 +2,10 @@
 #include "out_buf.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <new>
+#include <utility>
 
 namespace {
 
@@ -77,6 +80,8 @@ out_buf::out_buf(int fd, size_t size)
     pipe_changed_ = sigaction(SIGPIPE, &ign, &old_pipe_) == 0;
 }
 
+out_buf::out_buf(int fd, size_t size, held_t) : out_buf(fd, size) { held_ = true; }
+
 out_buf::~out_buf() {
     if (pipe_changed_) sigaction(SIGPIPE, &old_pipe_, nullptr);
 }
@@ -94,12 +99,33 @@ void out_buf::write_out(const char *p, size_t n) {
     }
 }
 
+void out_buf::grow() {
+    const size_t used = static_cast<size_t>(pos_ - buf_.get());
+    const size_t size = static_cast<size_t>(end_ - buf_.get());
+    if (size > SIZE_MAX / 2) throw std::bad_alloc();
+    std::unique_ptr<char[]> larger(new char[size * 2]);
+    memcpy(larger.get(), buf_.get(), used);
+    buf_ = std::move(larger);
+    pos_ = buf_.get() + used;
+    end_ = buf_.get() + size * 2;
+}
+
 void out_buf::drain() {
+    if (held_) {
+        grow();
+        return;
+    }
     write_out(buf_.get(), static_cast<size_t>(pos_ - buf_.get()));
     pos_ = buf_.get();
 }
 
 void out_buf::put_long(const char *s, size_t n) {
+    if (held_) {
+        while (static_cast<size_t>(end_ - pos_) < n) grow();
+        memcpy(pos_, s, n);
+        pos_ += n;
+        return;
+    }
     // Fill the buffer up and write it; what is left of `s` then either fits, or is a whole
     // number of blocks that leaves from where it is.
     size_t room = static_cast<size_t>(end_ - pos_);
@@ -137,7 +163,8 @@ void put_aside(out_buf &out, const char *s, size_t n) {
 }
 
 int out_buf::finish() {
-    drain();
+    write_out(buf_.get(), static_cast<size_t>(pos_ - buf_.get()));
+    pos_ = buf_.get();
     if (!err_) return 0;
     if (!reported_) {
         fprintf(stderr, STDOUT_FAILED, strerror(err_));

@@ -74,6 +74,11 @@ public:
     // stays as printed. While the buffer lives, SIGPIPE is ignored: a closed pipe is a write
     // error to report, not a silent end of the process.
     explicit out_buf(int fd = STDOUT_FILENO, size_t size = OUT_BUF_SIZE);
+    // The same, but everything is held in memory (the buffer grows, throwing std::bad_alloc
+    // when it cannot) and written only by `finish`: for a short output that must not appear
+    // at all unless it was made whole.
+    enum held_t { held };
+    out_buf(int fd, size_t size, held_t);
     // Releases the buffer; what `finish` did not write is lost.
     ~out_buf();
     out_buf(const out_buf &) = delete;
@@ -131,7 +136,8 @@ private:
     void put_long(const char *s, size_t n);
     void put_int_slow(int64_t v);
     friend void put_aside(out_buf &out, const char *s, size_t n);
-    void drain();                            // writes the full buffer and empties it
+    void drain();  // writes the full buffer and empties it (held: makes it larger)
+    void grow();   // held: doubles the buffer
     void write_out(const char *p, size_t n);  // one block, retried until whole
 
     int fd_;
@@ -141,6 +147,7 @@ private:
     bool reported_ = false;
     struct sigaction old_pipe_{};
     bool pipe_changed_ = false;
+    bool held_ = false;
 };
 
 // Formatters of front.h into the buffer, byte for byte the same texts: a MAC upper case

@@ -525,20 +525,30 @@ int get_wtp_reply(int sock, wtp_reply &reply, uint32_t flags,
 // read_wtp_list would and counting them in `records`. Returns 0 or 1.
 int check_wtp_reply(reply_reader &in, size_t &records);
 
-// The records of a checked reply, each decoded in full when the printer asks for it.
+// Sends REQ_WTP_LIST as get_wtp_list does, for a reply then read with wtp_reply_records
+// from the socket. Returns 0 or 1.
+int send_wtp_list_request(int sock, uint32_t flags, const std::vector<mac_addr> &macs);
+
+// Records decoded one at a time into the one record handed out, each when the printer asks
+// for it: from a checked reply held whole (in full), or from the AC's socket as they arrive
+// (what `keep` says; a printer must then hold its output until the last one came whole).
 class wtp_reply_records final : public wtp_records {
 public:
     explicit wtp_reply_records(const wtp_reply &reply)
-        : in_(reply.bytes.data(), reply.bytes.size()), count_(reply.records) {}
+        : in_(reply.bytes.data(), reply.bytes.size()), total_(reply.records), known_(true) {}
+    wtp_reply_records(int sock, wtp_keep keep) : in_(sock), keep_(keep) {}
     wtp_info *next() override;
     bool failed() const override { return failed_; }
-    size_t count() const override { return count_; }
+    // From the socket: the records handed out so far (all of them once next() returned
+    // null without a failure).
+    size_t count() const override { return known_ ? total_ : handed_; }
 
 private:
     reply_reader in_;
+    wtp_keep keep_ = wtp_keep::all;
     wtp_info rec_;
-    size_t count_;
-    bool done_ = false, failed_ = false;
+    size_t total_ = 0, handed_ = 0;
+    bool known_ = false, done_ = false, failed_ = false;
 };
 
 struct ac_info {
@@ -566,8 +576,10 @@ int read_ac_info(reply_reader &in, ac_info &out);
 // (json). The JSON form removes line breaks from topology descriptions in place.
 int print_wtp_list(wtp_list &list, bool json, bool password, bool brief, bool basic);
 
-// Text forms (status_text.cpp).
-int print_wtp_brief(const wtp_list &list);
+// Text forms (status_text.cpp). The brief table holds its output until the records have
+// all come whole: what a failed reply gave prints nothing.
+int print_wtp_brief(wtp_records &records);
+int print_wtp_brief(wtp_list &list);
 int print_wtp_detail(wtp_records &records, bool password, bool basic);
 int print_wtp_detail(wtp_list &list, bool password, bool basic);
 
@@ -575,12 +587,16 @@ int print_wtp_detail(wtp_list &list, bool password, bool basic);
 int print_wtp_json(wtp_records &records, bool password, bool basic);
 int print_wtp_json(wtp_list &list, bool password, bool basic);
 
-// "MAC=upgrade state" per record.
-int print_fw_results(const wtp_list &list);
+// "MAC=upgrade state" per record, held until the records have all come whole.
+int print_fw_results(wtp_records &records);
+int print_fw_results(wtp_list &list);
 
-// The two counters of wtpflag (stdio).
-void print_upgrade_counts(const wtp_list &list);
-void print_upgrading_count(const wtp_list &list);
+// The two counters of wtpflag (stdio), printed once the records have all come whole; 1
+// (nothing printed) when they did not.
+int print_upgrade_counts(wtp_records &records);
+void print_upgrade_counts(wtp_list &list);
+int print_upgrading_count(wtp_records &records);
+void print_upgrading_count(wtp_list &list);
 
 // Seven text lines, or the JSON member "ac_info" (no braces around it, no line end).
 int print_ac_info(const ac_info &info, bool json);

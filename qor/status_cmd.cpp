@@ -1,5 +1,6 @@
 // Status commands: wtps, wtpflag, ac and online, and the small printers they share.
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "ops.h"
@@ -25,35 +26,60 @@ int print_wtp_list(wtp_list &list, bool json, bool password, bool brief, bool ba
     return print_wtp_detail(list, password, basic);
 }
 
-int print_fw_results(const wtp_list &list) {
-    out_buf out;
-    for (const wtp_info &w : list.items) {
-        put_mac(out, w.mac.data());
-        out.put_char('=');
-        out.put_i32(w.upg_state);
-        out.put_char('\n');
+int print_fw_results(wtp_records &records) {
+    try {
+        out_buf out(STDOUT_FILENO, OUT_BUF_SIZE, out_buf::held);
+        while (const wtp_info *w = records.next()) {
+            put_mac(out, w->mac.data());
+            out.put_char('=');
+            out.put_i32(w->upg_state);
+            out.put_char('\n');
+        }
+        if (records.failed()) return 1;
+        return out.finish();
+    } catch (const std::bad_alloc &) {
+        fputs("ERROR: Out of memory\n", stderr);
+        return 1;
     }
-    return out.finish();
 }
 
-void print_upgrade_counts(const wtp_list &list) {
+int print_fw_results(wtp_list &list) {
+    wtp_list_records records(list);
+    return print_fw_results(records);
+}
+
+int print_upgrade_counts(wtp_records &records) {
     int all = 0, waiting = 0, offline = 0;
-    for (const wtp_info &w : list.items) {
-        if (w.upg_img == 0) continue;
+    while (const wtp_info *w = records.next()) {
+        if (w->upg_img == 0) continue;
         ++all;
-        if (w.sub_state == 9) ++waiting;
-        if (w.state == 0 && w.sub_state == 0) ++offline;
+        if (w->sub_state == 9) ++waiting;
+        if (w->state == 0 && w->sub_state == 0) ++offline;
     }
+    if (records.failed()) return 1;
     printf("Waiting WTPs=%d\n", waiting);
     printf("All WTPs=%d\n", all);
     printf("Offline WTPs=%d\n", offline);
+    return 0;
 }
 
-void print_upgrading_count(const wtp_list &list) {
+void print_upgrade_counts(wtp_list &list) {
+    wtp_list_records records(list);
+    print_upgrade_counts(records);
+}
+
+int print_upgrading_count(wtp_records &records) {
     int n = 0;
-    for (const wtp_info &w : list.items)
-        if (w.sub_state == 4 || w.upg_img != 0) ++n;
+    while (const wtp_info *w = records.next())
+        if (w->sub_state == 4 || w->upg_img != 0) ++n;
+    if (records.failed()) return 1;
     printf("%d\n", n);
+    return 0;
+}
+
+void print_upgrading_count(wtp_list &list) {
+    wtp_list_records records(list);
+    print_upgrading_count(records);
 }
 
 int cmd_wtps(const option_arg *args, int count) {
@@ -99,12 +125,11 @@ int cmd_wtps(const option_arg *args, int count) {
     if (!mac_count_fits(macs)) return opt_invalid(OPT_MAC, mac_text);
 
     if (brief || fwresult) {
-        // These print the common fields alone: a list of common parts.
-        wtp_list list;
-        if (get_wtp_list(ac_sock, list, flags, macs, wtp_keep::common)) return 1;
-        const int rc = fwresult ? print_fw_results(list) : print_wtp_brief(list);
-        wtp_list_free(list);
-        return rc;
+        // These print the common fields alone, a short line per record: each record is
+        // decoded as it arrives and its line held until the reply has come whole.
+        if (send_wtp_list_request(ac_sock, flags, macs)) return 1;
+        wtp_reply_records records(ac_sock, wtp_keep::common);
+        return fwresult ? print_fw_results(records) : print_wtp_brief(records);
     }
     // The full forms hold the reply's bytes, checked whole, and decode each record only
     // when it is printed: a fleet's decoded records take several times the reply's size.
@@ -131,36 +156,32 @@ int cmd_wtpflag(const option_arg *args, int count) {
     }
     if (!mac_count_fits(macs)) return opt_invalid(OPT_MAC, mac_text);
 
-    wtp_list list;
-    if (get_wtp_list(ac_sock, list,
-                     WTP_SEL_MANAGED | WTP_SEL_UNMANAGED | WTP_SEL_UNJOINED | WTP_SEL_CFG, macs,
-                     wtp_keep::common))
+    if (send_wtp_list_request(
+            ac_sock, WTP_SEL_MANAGED | WTP_SEL_UNMANAGED | WTP_SEL_UNJOINED | WTP_SEL_CFG, macs))
         return 1;
-    int rc = 0;
-    if (flag == 1) {
-        print_upgrade_counts(list);
-    } else if (flag == 2) {
-        print_upgrading_count(list);
-    } else {
-        fprintf(stderr, "ERROR: Unknown flag %d.\n", flag);
-        rc = 1;
+    wtp_reply_records records(ac_sock, wtp_keep::common);
+    if (flag == 1) return print_upgrade_counts(records);
+    if (flag == 2) return print_upgrading_count(records);
+    // The reply is still read whole first: a failed one says so instead.
+    while (records.next()) {
     }
-    wtp_list_free(list);
-    return rc;
+    if (records.failed()) return 1;
+    fprintf(stderr, "ERROR: Unknown flag %d.\n", flag);
+    return 1;
 }
 
 int cmd_online(const option_arg *args, int count) {
     for (int i = 0; i < count; ++i)
         if (option_refused(args[i])) return 1;
-    wtp_list list;
-    if (get_wtp_list(ac_sock, list, WTP_SEL_MANAGED | WTP_SEL_UNMANAGED | WTP_SEL_UNJOINED, {},
-                     wtp_keep::common))
+    if (send_wtp_list_request(ac_sock, WTP_SEL_MANAGED | WTP_SEL_UNMANAGED | WTP_SEL_UNJOINED,
+                              {}))
         return 1;
+    wtp_reply_records records(ac_sock, wtp_keep::common);
     unsigned online = 0;
-    for (const wtp_info &w : list.items)
-        if (w.state == 5) ++online;
-    printf("online WTP: %u/%u\n", online, static_cast<unsigned>(list.items.size()));
-    wtp_list_free(list);
+    while (const wtp_info *w = records.next())
+        if (w->state == 5) ++online;
+    if (records.failed()) return 1;
+    printf("online WTP: %u/%u\n", online, static_cast<unsigned>(records.count()));
     return 0;
 }
 

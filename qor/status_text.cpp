@@ -6,7 +6,9 @@
 // One print() per printed literal, its pieces in the order they appear on the line, all
 // formatted straight into the output buffer (out_buf.h). Texts that came from the AC go
 // through text(), so a control byte in one can neither end a line nor start a column.
+#include <cstdio>
 #include <ctime>
+#include <new>
 
 #include "front.h"
 #include "rate.h"
@@ -398,10 +400,11 @@ void print_closing(out_buf &o, size_t count) {
 
 }  // namespace
 
-int print_wtp_brief(const wtp_list &list) {
-    out_buf o;
+int print_wtp_brief(wtp_records &records) try {
+    out_buf o(STDOUT_FILENO, OUT_BUF_SIZE, out_buf::held);
     print(o, "mac\t\t   address\t\tmodel\t\tmg ip fw ug\tstate\tversion\t\tuptime\n");
-    for (const wtp_info &w : list.items) {
+    while (const wtp_info *rec = records.next()) {
+        const wtp_info &w = *rec;
         // The marks "y "/"n " and "o "/"x " each with a space after them.
         print(o, mac(w.mac), "  ", ipv4(w.ip), ":", u(w.port), "\t", text(w.model), "\t",
               cstr{w.managed ? "y " : "n "}, " ", cstr{w.unavaiable_addr ? "x " : "o "}, " ",
@@ -410,8 +413,17 @@ int print_wtp_brief(const wtp_list &list) {
         print_uptime(o, w.uptime);
         print(o, "\n");
     }
-    print_closing(o, list.items.size());
+    if (records.failed()) return 1;
+    print_closing(o, records.count());
     return o.finish();
+} catch (const std::bad_alloc &) {
+    fputs("ERROR: Out of memory\n", stderr);
+    return 1;
+}
+
+int print_wtp_brief(wtp_list &list) {
+    wtp_list_records records(list);
+    return print_wtp_brief(records);
 }
 
 int print_wtp_detail(wtp_records &records, bool password, bool basic) {

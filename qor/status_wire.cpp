@@ -692,12 +692,7 @@ int read_wtp_list(reply_reader &in, wtp_list &list, wtp_keep keep) {
 
 int get_wtp_list(int sock, wtp_list &list, uint32_t flags, const std::vector<mac_addr> &macs,
                  wtp_keep keep) {
-    wire_buf req;
-    req.u8(REQ_WTP_LIST);
-    req.u32(flags);
-    req.u16(static_cast<uint16_t>(macs.size()));
-    req.macs(macs);
-    if (send_request(sock, req)) return 1;
+    if (send_wtp_list_request(sock, flags, macs)) return 1;
     reply_reader in(sock);
     return read_wtp_list(in, list, keep);
 }
@@ -720,14 +715,18 @@ int check_wtp_reply(reply_reader &in, size_t &records) {
     return 1;
 }
 
-int get_wtp_reply(int sock, wtp_reply &reply, uint32_t flags,
-                  const std::vector<mac_addr> &macs) {
+int send_wtp_list_request(int sock, uint32_t flags, const std::vector<mac_addr> &macs) {
     wire_buf req;
     req.u8(REQ_WTP_LIST);
     req.u32(flags);
     req.u16(static_cast<uint16_t>(macs.size()));
     req.macs(macs);
-    if (send_request(sock, req)) return 1;
+    return send_request(sock, req);
+}
+
+int get_wtp_reply(int sock, wtp_reply &reply, uint32_t flags,
+                  const std::vector<mac_addr> &macs) {
+    if (send_wtp_list_request(sock, flags, macs)) return 1;
     socket_source plain(sock);
     copying_source src(ac_socket_source(sock, plain), reply.bytes);
     reply_reader in(src);
@@ -743,10 +742,11 @@ wtp_info *wtp_reply_records::next() {
         return nullptr;
     }
     rec_ = wtp_info();  // the previous record's memory goes back, to serve this one
-    if (read_wtp_info(in_, rec_, wtp_keep::all)) {
+    if (read_wtp_info(in_, rec_, keep_)) {
         failed_ = true;
         return nullptr;
     }
+    ++handed_;
     return &rec_;
 }
 

@@ -1,6 +1,7 @@
 // The status printers' output buffer: integers as printf writes them over their whole
 // ranges, the formatters of front.h byte for byte, blocks of exactly the buffer's size,
 // and write errors (a full device, a closed pipe) reported once.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -246,6 +247,34 @@ TEST(OutBuf, WholeBlocksButTheLast) {
         for (const std::string &b : blocks) sizes.push_back(b.size());
         EXPECT_EQ(r.blocks, sizes) << r.pieces.size() << " pieces";
         EXPECT_EQ(want, joined(blocks));
+    }
+}
+
+TEST(OutBuf, HeldOutputLeavesWholeAtFinish) {
+    // Pieces of every kind, past several doublings of a small held buffer: nothing is written
+    // before finish, then one write with what a writing buffer gives.
+    const uint8_t mac[6] = {0x02, 0xAB, 0, 0x10, 0xFF, 9};
+    const uint8_t octets[40] = {0, 9, 10, 99, 100, 255};
+    auto fill = [&](out_buf &out) {
+        for (uint32_t i = 0; i < 60; ++i) {
+            out.put_literal("ap-");
+            out.put_u32(i * 104729u);
+            out.put_char(' ');
+            out.put_i32(-static_cast<int32_t>(i) * 7919);
+            put_mac(out, mac);
+            put_ipv4(out, htonl(0x0A000001u + i));
+            put_u8_list(out, octets, i % 41);
+            out.put(std::string(i * 3, 'x'));
+        }
+    };
+    const std::string want = printed(OUT_BUF_SIZE, fill);
+    for (size_t size : {size_t{1}, size_t{16}, size_t{100}, OUT_BUF_SIZE}) {
+        block_sink sink;
+        out_buf out(sink.fd(), size, out_buf::held);
+        fill(out);
+        EXPECT_TRUE(sink.blocks().empty()) << size;
+        EXPECT_EQ(0, out.finish());
+        EXPECT_EQ(std::vector<std::string>{want}, sink.blocks()) << size;
     }
 }
 

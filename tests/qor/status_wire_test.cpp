@@ -433,9 +433,57 @@ TEST(WtpRecord, CutAtEveryOffsetFailsSilently) {
                 EXPECT_TRUE(list.items.empty());
             }
         }
+        for (size_t cut = 0; cut < reply.size(); ++cut) {  // the check before printing
+            memory_source src(reply.data(), cut);
+            wtp_reply held;
+            copying_source copy(src, held.bytes);
+            reply_reader in(copy);
+            EXPECT_EQ(1, check_wtp_reply(in, held.records)) << k.name << " cut at " << cut;
+        }
     }
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
     EXPECT_EQ("", testing::internal::GetCapturedStdout());
+}
+
+// A reply copied whole as a socket delivers it (in pieces of any size), checked, then
+// decoded a record at a time: the printers give what they give for the list.
+TEST(WtpRecord, HeldReplyPrintsAsTheList) {
+    auto printed = [](auto &&print) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(0, print());
+        return testing::internal::GetCapturedStdout();
+    };
+    for (const record_kind &k : record_kinds()) {
+        bytes reply{0};
+        reply.insert(reply.end(), k.record.begin(), k.record.end());
+        reply.push_back(0);
+        reply.insert(reply.end(), k.record.begin(), k.record.end());
+        reply.push_back(3);  // the end marker: any byte but 0
+        for (size_t piece : {size_t{1}, size_t{7}, size_t{4096}}) {
+            wtp_reply held;
+            memory_source src(reply.data(), reply.size(), piece);
+            copying_source copy(src, held.bytes);
+            reply_reader in(copy);
+            ASSERT_EQ(0, check_wtp_reply(in, held.records)) << k.name;
+            EXPECT_EQ(2u, held.records);
+            EXPECT_EQ(reply, bytes(held.bytes.data(), held.bytes.data() + held.bytes.size()));
+            for (bool json : {true, false}) {
+                decoded d = decode(reply);  // afresh: the JSON form changes texts in place
+                ASSERT_EQ(0, d.status);
+                wtp_reply_records records(held);
+                const std::string got = printed([&] {
+                    return json ? print_wtp_json(records, true, false)
+                                : print_wtp_detail(records, true, false);
+                });
+                const std::string want = printed([&] {
+                    return json ? print_wtp_json(d.list, true, false)
+                                : print_wtp_detail(d.list, true, false);
+                });
+                EXPECT_EQ(want, got) << k.name << (json ? " json" : " text") << " " << piece;
+                EXPECT_EQ(2u, records.count());
+            }
+        }
+    }
 }
 
 TEST(WtpRecord, EmptyListAndNoRecords) {

@@ -129,6 +129,11 @@ class BrokenReplies(unittest.TestCase):
         for cut in (1, 7, len(record) // 2, len(record) - 1, len(record)):
             self.check((record + record)[:len(record) + cut], "wtps")
         self.check(record[:20], "online")
+        # A whole first record, then the cut: the forms that print as records arrive must
+        # still print nothing.
+        for args in (("wtps", "--json"), ("wtps", "--breif"), ("wtps", "--fwresult"),
+                     ("online",), ("wtpflag", "--flag=1"), ("wtpflag", "--flag=2")):
+            self.check((record + record)[:-1], *args)
 
     def test_huge_counts_followed_by_a_close(self):
         ap = u8(0) + common(3, "00:11:22:33:44:01") + u32(7) + text("SKU") + bytes(21)
