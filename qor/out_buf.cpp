@@ -1,6 +1,7 @@
 // The status printers' output buffer (see out_buf.h).
 #include "out_buf.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -18,55 +19,45 @@ constexpr char DIGIT_PAIRS[] =
 constexpr char HEX_UPPER[] = "0123456789ABCDEF";
 constexpr char HEX_LOWER[] = "0123456789abcdef";
 
-unsigned decimal_digits(uint32_t v) {
-    if (v < 10) return 1;
-    if (v < 100) return 2;
-    if (v < 1000) return 3;
-    if (v < 10000) return 4;
-    if (v < 100000) return 5;
-    if (v < 1000000) return 6;
-    if (v < 10000000) return 7;
-    if (v < 100000000) return 8;
-    if (v < 1000000000) return 9;
-    return 10;
+// 0 to 9999 without leading zeros.
+char *format_small(char *p, uint32_t v) {
+    if (v < 100) {
+        if (v < 10) {
+            *p = static_cast<char>('0' + v);
+            return p + 1;
+        }
+        memcpy(p, DIGIT_PAIRS + 2 * v, 2);
+        return p + 2;
+    }
+    const uint32_t hi = v / 100, lo = v % 100;
+    if (hi < 10) {
+        *p++ = static_cast<char>('0' + hi);
+    } else {
+        memcpy(p, DIGIT_PAIRS + 2 * hi, 2);
+        p += 2;
+    }
+    memcpy(p, DIGIT_PAIRS + 2 * lo, 2);
+    return p + 2;
+}
+
+// 0 to 9999 as exactly four digits.
+char *format_four(char *p, uint32_t v) {
+    memcpy(p, DIGIT_PAIRS + 2 * (v / 100), 2);
+    memcpy(p + 2, DIGIT_PAIRS + 2 * (v % 100), 2);
+    return p + 4;
 }
 
 }  // namespace
 
 char *format_u32_digits(char *p, uint32_t v) {
-    if (v < 10) {  // the magnitude of -1 to -9
-        *p = static_cast<char>('0' + v);
-        return p + 1;
-    }
-    if (v < 10000) {  // most counts, ports and VLANs: one or two pairs, no loop
-        if (v < 100) {
-            memcpy(p, DIGIT_PAIRS + 2 * v, 2);
-            return p + 2;
-        }
-        const uint32_t hi = v / 100, lo = v % 100;
-        if (hi < 10) {
-            *p++ = static_cast<char>('0' + hi);
-        } else {
-            memcpy(p, DIGIT_PAIRS + 2 * hi, 2);
-            p += 2;
-        }
-        memcpy(p, DIGIT_PAIRS + 2 * lo, 2);
-        return p + 2;
-    }
-    char *end = p + decimal_digits(v);
-    char *q = end;
-    while (v >= 100) {
-        const uint32_t pair = v % 100;
-        v /= 100;
-        q -= 2;
-        memcpy(q, DIGIT_PAIRS + 2 * pair, 2);
-    }
-    if (v >= 10) {
-        memcpy(q - 2, DIGIT_PAIRS + 2 * v, 2);
-    } else {
-        q[-1] = static_cast<char>('0' + v);
-    }
-    return end;
+    // Groups of four digits: each division is by a constant (a multiplication), and no
+    // loop or count of digits is needed.
+    if (v < 10000) return format_small(p, v);  // the magnitude of -1 to -9 included
+    if (v < 100000000) return format_four(format_small(p, v / 10000), v % 10000);
+    const uint32_t low8 = v % 100000000;
+    p = format_small(p, v / 100000000);  // 1 to 42
+    p = format_four(p, low8 / 10000);
+    return format_four(p, low8 % 10000);
 }
 
 out_buf::out_buf(int fd, size_t size)
@@ -253,8 +244,48 @@ void put_hex_byte(out_buf &out, uint8_t b) {
     });
 }
 
+namespace {
+
+// Each byte's decimal form after a comma (",0" to ",255"), stored whole in four bytes: a
+// list element is one four-byte copy, of which the element's length is kept.
+struct octet_form {
+    char text[4];
+    uint8_t len;
+};
+
+constexpr std::array<octet_form, 256> octet_forms() {
+    std::array<octet_form, 256> t{};
+    for (unsigned v = 0; v < 256; ++v) {
+        octet_form &f = t[v];
+        f.text[0] = ',';
+        unsigned n = 1;
+        if (v >= 100) f.text[n++] = static_cast<char>('0' + v / 100);
+        if (v >= 10) f.text[n++] = static_cast<char>('0' + v / 10 % 10);
+        f.text[n++] = static_cast<char>('0' + v % 10);
+        f.len = static_cast<uint8_t>(n);
+    }
+    return t;
+}
+constexpr std::array<octet_form, 256> OCTET_FORMS = octet_forms();
+
+}  // namespace
+
 void put_u8_list(out_buf &out, const uint8_t *bytes, size_t n) {
     constexpr size_t each = 4;  // ",255"
+    if (n > 0) {
+        if (char *p = out.room(n * each)) {  // the usual case: all of it at once
+            const octet_form &first = OCTET_FORMS[bytes[0]];
+            memcpy(p, first.text + 1, 3);
+            p += first.len - 1;
+            for (size_t k = 1; k < n; ++k) {
+                const octet_form &f = OCTET_FORMS[bytes[k]];
+                memcpy(p, f.text, 4);
+                p += f.len;
+            }
+            out.commit(p);
+            return;
+        }
+    }
     for (size_t i = 0; i < n;) {
         // As many as the buffer has room for at once, then the next run.
         size_t run = n - i;

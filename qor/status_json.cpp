@@ -81,12 +81,77 @@ class json_writer {
 public:
     explicit json_writer(out_buf &out) : out_(out) {}
 
-    JSON_WRITER_CALL void begin_object() { open('{'); }
+    [[gnu::always_inline]] void begin_object() { open('{'); }
     JSON_WRITER_CALL void begin_object(json_key key) { open(key, '{'); }
-    JSON_WRITER_CALL void end_object() { close('}'); }
-    JSON_WRITER_CALL void begin_array() { open('['); }
+    [[gnu::always_inline]] void end_object() { close('}'); }
+    [[gnu::always_inline]] void begin_array() { open('['); }
     JSON_WRITER_CALL void begin_array(json_key key) { open(key, '['); }
-    JSON_WRITER_CALL void end_array() { close(']'); }
+    [[gnu::always_inline]] void end_array() { close(']'); }
+
+    // The members named by a literal are formatted in place at their call: the key's
+    // length is then known when compiling, and the key is a few stores. Near the end of the
+    // buffer they take the general forms below.
+    template <size_t N>
+    [[gnu::always_inline]] void member_u(const char (&key)[N], uint32_t v) {
+        if (char *p = key_room(key, OUT_INT_MAX_LEN))
+            out_.commit(format_u32(p, v));
+        else
+            member_u(json_key(key), v);
+    }
+    template <size_t N>
+    [[gnu::always_inline]] void member_d(const char (&key)[N], int32_t v) {
+        if (char *p = key_room(key, OUT_INT_MAX_LEN))
+            out_.commit(format_i32(p, v));
+        else
+            member_d(json_key(key), v);
+    }
+    template <size_t N>
+    [[gnu::always_inline]] void member_mac(const char (&key)[N], const mac_addr &mac) {
+        if (char *p = key_room(key, OUT_MAC_LEN + 2)) {
+            *p++ = '"';
+            p = format_mac(p, mac.data());
+            *p++ = '"';
+            out_.commit(p);
+        } else {
+            member_mac(json_key(key), mac);
+        }
+    }
+    template <size_t N>
+    [[gnu::always_inline]] void member_ipv4(const char (&key)[N], uint32_t addr_net) {
+        if (char *p = key_room(key, OUT_IPV4_MAX_LEN + 2)) {
+            *p++ = '"';
+            p = format_ipv4(p, addr_net);
+            *p++ = '"';
+            out_.commit(p);
+        } else {
+            member_ipv4(json_key(key), addr_net);
+        }
+    }
+    template <size_t N>
+    [[gnu::always_inline]] void member_s(const char (&key)[N], const std::string &text,
+                                         text_kind kind) {
+        if (char *p = key_room(key, 2)) {
+            *p++ = '"';
+            if (text.empty()) {  // many are
+                *p++ = '"';
+                out_.commit(p);
+                return;
+            }
+            out_.commit(p);
+            put_text(text, kind);
+            end_string();
+        } else {
+            member_s(json_key(key), text, kind);
+        }
+    }
+    template <size_t N>
+    [[gnu::always_inline]] void begin_object(const char (&key)[N]) {
+        open_key(key, '{');
+    }
+    template <size_t N>
+    [[gnu::always_inline]] void begin_array(const char (&key)[N]) {
+        open_key(key, '[');
+    }
 
     JSON_WRITER_CALL void member_u(json_key key, uint32_t v) {
         if (char *p = out_.room(key.len + KEY_EXTRA + OUT_INT_MAX_LEN))
@@ -188,6 +253,36 @@ private:
             json_put_stored(out_, text.c_str());
         else
             json_put_escaped(out_, text.c_str());
+    }
+    // Room for the key and `value_max` bytes after it: the key is stored and the place of
+    // its value returned, or null when the buffer has less room left.
+    template <size_t N>
+    [[gnu::always_inline]] char *key_room(const char (&key)[N], size_t value_max) {
+        char *p = out_.room(N - 1 + KEY_EXTRA + value_max);
+        return p ? key_at(p, key) : nullptr;
+    }
+    template <size_t N>
+    [[gnu::always_inline]] char *key_at(char *p, const char (&key)[N]) {
+        *p = ',';
+        p += comma_;
+        comma_ = true;
+        *p++ = '"';
+        memcpy(p, key, N - 1);
+        p += N - 1;
+        *p++ = '"';
+        *p++ = ':';
+        return p;
+    }
+    // The key and an opening bracket.
+    template <size_t N>
+    [[gnu::always_inline]] void open_key(const char (&key)[N], char bracket) {
+        if (char *p = key_room(key, 1)) {
+            *p++ = bracket;
+            out_.commit(p);
+            comma_ = false;
+        } else {
+            open(key, bracket);
+        }
     }
     // The separator and the key stored at `p` (room for key.len + KEY_EXTRA); returns
     // their end.
