@@ -119,8 +119,10 @@ private:
     struct release {
         void operator()(uint8_t *p) const;
     };
+    void prepare(size_t upto);
     std::unique_ptr<uint8_t, release> buf_;
     size_t size_ = 0, cap_ = 0;
+    size_t ready_ = 0;  // bytes from the start whose pages were made present
 };
 
 // Passes on what `inner` delivers and keeps a copy of every byte in `copy`; a copy that
