@@ -25,8 +25,11 @@ with everything (flags 63: configuration copies, detail parts, stations) is take
 ac_sim once and then replayed for every request, whatever its flags, as an AC may send it;
 so `--json`, the detailed text and the brief table read the same bytes, and the brief
 table has to step over copies and details it does not print. For each form: instructions
-per record, per byte of output and per byte of reply, the share spent decoding
-(get_wtp_list, inclusive) per byte of reply, and the plain read loop's instructions
+per record, per byte of output and per byte of reply; per byte of reply, what receiving the
+whole reply and checking every record took before anything was printed (get_wtp_reply,
+inclusive; the full forms) and what decoding the records took (read_wtp_info, inclusive:
+in full for --json and the detailed text, the common part and the rest stepped over for
+the brief table, which decodes as the records arrive); and the plain read loop's instructions
 for the same reply.
 Exit status 0 when every goal holds, 1 otherwise.
 """
@@ -108,8 +111,12 @@ class replay_ac:
         self.sock.close()
 
 
-def callgrind(cmd, work, decode_fn=None):
-    """Runs cmd under callgrind; returns (instructions, stdout bytes, decoding instructions)."""
+PHASES = ("get_wtp_reply(", "read_wtp_info(")  # receiving and checking; decoding
+
+
+def callgrind(cmd, work, phases=()):
+    """Runs cmd under callgrind; returns (instructions, stdout bytes, the inclusive count of
+    each function of `phases`, None for one that did not run)."""
     out_file = os.path.join(work, "cg.out")
     stdout_file = os.path.join(work, "cg.stdout")
     with open(stdout_file, "wb") as out:
@@ -119,15 +126,15 @@ def callgrind(cmd, work, decode_fn=None):
     if p.returncode != 0:
         sys.exit("status_bench: %s failed under callgrind: %s" % (" ".join(cmd), err[-400:]))
     total = int(re.search(r"Collected : (\d+)", err).group(1))
-    decoding = None
-    if decode_fn:
+    counts = [None] * len(phases)
+    if phases:
         ann = subprocess.run(["callgrind_annotate", "--inclusive=yes", out_file],
                              stdout=subprocess.PIPE, check=True).stdout.decode(errors="replace")
         for line in ann.splitlines():
-            if decode_fn in line:
-                decoding = int(line.split()[0].replace(",", ""))
-                break
-    return total, os.path.getsize(stdout_file), decoding
+            for i, fn in enumerate(phases):
+                if fn in line and counts[i] is None:
+                    counts[i] = int(line.split()[0].replace(",", ""))
+    return total, os.path.getsize(stdout_file), counts
 
 
 CG_FORMS = [("json", ["--json"]), ("text", []), ("brief", ["--breif"])]
@@ -166,17 +173,18 @@ def instruction_table(tool, args, work):
               "configuration copy and detail part, reply of %d bytes" % (aps, stations, len(reply)))
         print("plain read loop: %d instructions, %.2f per byte of reply" %
               (floor, floor / len(reply)))
-        print("%-6s %12s %14s %12s %10s %11s %13s" %
+        print("%-6s %12s %14s %12s %10s %11s %12s %12s" %
               ("form", "output bytes", "instructions", "per record", "per out B",
-               "per reply B", "decode/rep B"))
+               "per reply B", "check/rep B", "decode/rep B"))
         per = {}
         for form, opts in CG_FORMS:
-            total, out_bytes, decoding = callgrind([tool["qor"], "wtps"] + opts + link, work,
-                                                   "get_wtp_list(")
+            total, out_bytes, (checking, decoding) = callgrind(
+                [tool["qor"], "wtps"] + opts + link, work, PHASES)
             per[form] = (total, out_bytes, decoding)
-            print("%-6s %12d %14d %12.0f %10.2f %11.2f %13s" %
+            print("%-6s %12d %14d %12.0f %10.2f %11.2f %12s %12s" %
                   (form, out_bytes, total, total / aps, total / max(out_bytes, 1),
                    total / len(reply),
+                   "-" if checking is None else "%.2f" % (checking / len(reply)),
                    "-" if decoding is None else "%.2f" % (decoding / len(reply))))
     finally:
         ac.close()
