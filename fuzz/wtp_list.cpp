@@ -1,5 +1,8 @@
 // The WTP list reply (records with their configuration copies) as qor receives it, decoded
-// by get_wtp_list through the request's reply reader, then printed in every form.
+// by get_wtp_list through the request's reply reader, then printed in every form. The same
+// bytes are also held and checked whole, as the full forms read them: the check must accept
+// exactly the replies the list accepts, and a reply it accepted must then decode record by
+// record without a failure (a failure there would come after output was printed).
 // Input: one byte of printer choices, then the AC's reply.
 #include "fuzz_util.h"
 #include "status.h"
@@ -15,8 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz::reply_peer peer(data + 1, size - 1);
     wtp_list list;
     const std::vector<mac_addr> macs = {mac_addr{0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
-    if (get_wtp_list(peer.fd(), list, WTP_SEL_ALL, (choice & 8) ? macs : std::vector<mac_addr>{}) ==
-        0) {
+    const int listed =
+        get_wtp_list(peer.fd(), list, WTP_SEL_ALL, (choice & 8) ? macs : std::vector<mac_addr>{});
+    if (listed == 0) {
         const bool password = choice & 1, basic = choice & 2;
         print_wtp_list(list, false, password, true, basic);
         print_wtp_list(list, false, password, false, basic);
@@ -26,5 +30,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         print_upgrading_count(list);
     }
     wtp_list_free(list);
+
+    wtp_reply held;
+    memory_source src(data + 1, size - 1, 1 + choice % 61);  // pieces as a socket gives them
+    copying_source copy(src, held.bytes);
+    reply_reader in(copy);
+    const int checked = check_wtp_reply(in, held.records);
+    if (checked != listed) __builtin_trap();
+    if (checked == 0) {
+        const bool password = choice & 1, basic = choice & 2;
+        wtp_reply_records json_records(held);
+        if (print_wtp_json(json_records, password, basic) != 0) __builtin_trap();
+        wtp_reply_records text_records(held);
+        if (print_wtp_detail(text_records, password, basic) != 0) __builtin_trap();
+        if (json_records.count() != held.records) __builtin_trap();
+    }
     return 0;
 }
