@@ -11,7 +11,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -494,6 +496,23 @@ public:
     // The number of records in all.
     virtual size_t count() const = 0;
 };
+
+// Runs fill(out) with an output held in memory, then writes it: records read as they arrive
+// then print nothing unless they all came whole. Returns 0, or 1 after the records failed,
+// memory for the output ran out ("ERROR: Out of memory") or standard output could not be
+// written.
+template <class Fill>
+int print_held(wtp_records &records, Fill &&fill) {
+    try {
+        out_buf out(STDOUT_FILENO, OUT_BUF_SIZE, out_buf::held);
+        fill(out);
+        if (records.failed()) return 1;
+        return out.finish();
+    } catch (const std::bad_alloc &) {
+        fputs("ERROR: Out of memory\n", stderr);
+        return 1;
+    }
+}
 
 class wtp_list_records final : public wtp_records {
 public:

@@ -1,6 +1,5 @@
 // Status commands: wtps, wtpflag, ac and online, and the small printers they share.
 #include <cstdio>
-#include <new>
 #include <string>
 
 #include "ops.h"
@@ -27,20 +26,14 @@ int print_wtp_list(wtp_list &list, bool json, bool password, bool brief, bool ba
 }
 
 int print_fw_results(wtp_records &records) {
-    try {
-        out_buf out(STDOUT_FILENO, OUT_BUF_SIZE, out_buf::held);
+    return print_held(records, [&](out_buf &out) {
         while (const wtp_info *w = records.next()) {
             put_mac(out, w->mac.data());
             out.put_char('=');
             out.put_i32(w->upg_state);
             out.put_char('\n');
         }
-        if (records.failed()) return 1;
-        return out.finish();
-    } catch (const std::bad_alloc &) {
-        fputs("ERROR: Out of memory\n", stderr);
-        return 1;
-    }
+    });
 }
 
 int print_fw_results(wtp_list &list) {

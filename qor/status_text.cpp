@@ -6,9 +6,7 @@
 // One print() per printed literal, its pieces in the order they appear on the line, all
 // formatted straight into the output buffer (out_buf.h). Texts that came from the AC go
 // through text(), so a control byte in one can neither end a line nor start a column.
-#include <cstdio>
 #include <ctime>
-#include <new>
 
 #include "front.h"
 #include "rate.h"
@@ -400,25 +398,21 @@ void print_closing(out_buf &o, size_t count) {
 
 }  // namespace
 
-int print_wtp_brief(wtp_records &records) try {
-    out_buf o(STDOUT_FILENO, OUT_BUF_SIZE, out_buf::held);
-    print(o, "mac\t\t   address\t\tmodel\t\tmg ip fw ug\tstate\tversion\t\tuptime\n");
-    while (const wtp_info *rec = records.next()) {
-        const wtp_info &w = *rec;
-        // The marks "y "/"n " and "o "/"x " each with a space after them.
-        print(o, mac(w.mac), "  ", ipv4(w.ip), ":", u(w.port), "\t", text(w.model), "\t",
-              cstr{w.managed ? "y " : "n "}, " ", cstr{w.unavaiable_addr ? "x " : "o "}, " ",
-              cstr{w.unavaiable_fw ? "x " : "o "}, " ", s(w.upg_state), "\t", s(w.state), "/",
-              s(w.sub_state), "\t", text(w.sw_ver), "\t");
-        print_uptime(o, w.uptime);
-        print(o, "\n");
-    }
-    if (records.failed()) return 1;
-    print_closing(o, records.count());
-    return o.finish();
-} catch (const std::bad_alloc &) {
-    fputs("ERROR: Out of memory\n", stderr);
-    return 1;
+int print_wtp_brief(wtp_records &records) {
+    return print_held(records, [&](out_buf &o) {
+        print(o, "mac\t\t   address\t\tmodel\t\tmg ip fw ug\tstate\tversion\t\tuptime\n");
+        while (const wtp_info *rec = records.next()) {
+            const wtp_info &w = *rec;
+            // The marks "y "/"n " and "o "/"x " each with a space after them.
+            print(o, mac(w.mac), "  ", ipv4(w.ip), ":", u(w.port), "\t", text(w.model), "\t",
+                  cstr{w.managed ? "y " : "n "}, " ", cstr{w.unavaiable_addr ? "x " : "o "}, " ",
+                  cstr{w.unavaiable_fw ? "x " : "o "}, " ", s(w.upg_state), "\t", s(w.state),
+                  "/", s(w.sub_state), "\t", text(w.sw_ver), "\t");
+            print_uptime(o, w.uptime);
+            print(o, "\n");
+        }
+        print_closing(o, records.count());
+    });
 }
 
 int print_wtp_brief(wtp_list &list) {
