@@ -493,7 +493,7 @@ public:
     virtual wtp_info *next() = 0;
     // Whether a record could not be had (its message is on standard error).
     virtual bool failed() const = 0;
-    // The number of records in all.
+    // The number of records in all (read as they arrive: handed out so far).
     virtual size_t count() const = 0;
 };
 
@@ -599,10 +599,12 @@ int print_wtp_list(wtp_list &list, bool json, bool password, bool brief, bool ba
 // all come whole: what a failed reply gave prints nothing.
 int print_wtp_brief(wtp_records &records);
 int print_wtp_brief(wtp_list &list);
+
+// The detailed text (status_text.cpp) and the JSON form (status_json.cpp) write their output
+// in blocks as they go: their records come from a list, or from a reply checked whole
+// before (wtp_reply_records of a wtp_reply), so that a failed reply prints nothing.
 int print_wtp_detail(wtp_records &records, bool password, bool basic);
 int print_wtp_detail(wtp_list &list, bool password, bool basic);
-
-// JSON form (status_json.cpp).
 int print_wtp_json(wtp_records &records, bool password, bool basic);
 int print_wtp_json(wtp_list &list, bool password, bool basic);
 
