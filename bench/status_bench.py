@@ -114,6 +114,26 @@ class replay_ac:
 PHASES = ("get_wtp_reply(", "read_wtp_info(")  # receiving and checking; decoding
 
 
+def serve_fleet(tool, work, name, aps, stations):
+    """Generates a fleet of `aps` access points and `stations` stations and serves it with
+    ac_sim on loopback; returns (the ac_sim process, its port as text)."""
+    fleet = os.path.join(work, name + "_fleet.json")
+    subprocess.run([sys.executable, os.path.join(TOP, "bench", "gen_fleet.py"), "--aps",
+                    str(aps), "--stations", str(stations), "--out", fleet], check=True)
+    port_file = os.path.join(work, name + "_port")
+    sim = subprocess.Popen([tool["ac_sim"], "--quiet", "--port", "0", "--port-file", port_file,
+                            "--status", fleet], stdout=subprocess.DEVNULL)
+    deadline = time.monotonic() + 60
+    while not (os.path.exists(port_file) and os.path.getsize(port_file)):
+        if sim.poll() is not None or time.monotonic() > deadline:
+            sim.terminate()
+            sim.wait()
+            sys.exit("status_bench: ac_sim did not start")
+        time.sleep(0.05)
+    with open(port_file) as f:
+        return sim, f.read().strip()
+
+
 def callgrind(cmd, work, phases=()):
     """Runs cmd under callgrind; returns (instructions, stdout bytes, the inclusive count of
     each function of `phases`, None for one that did not run)."""
@@ -144,20 +164,8 @@ def instruction_table(tool, args, work):
     """The callgrind table; returns whether its goals hold."""
     aps = args.cg_aps
     stations = args.stations * aps // max(args.aps, 1)
-    fleet = os.path.join(work, "cg_fleet.json")
-    subprocess.run([sys.executable, os.path.join(TOP, "bench", "gen_fleet.py"), "--aps",
-                    str(aps), "--stations", str(stations), "--out", fleet], check=True)
-    port_file = os.path.join(work, "cg_port")
-    sim = subprocess.Popen([tool["ac_sim"], "--quiet", "--port", "0", "--port-file", port_file,
-                            "--status", fleet], stdout=subprocess.DEVNULL)
+    sim, sim_port = serve_fleet(tool, work, "cg", aps, stations)
     try:
-        deadline = time.monotonic() + 60
-        while not (os.path.exists(port_file) and os.path.getsize(port_file)):
-            if sim.poll() is not None or time.monotonic() > deadline:
-                sys.exit("status_bench: ac_sim did not start")
-            time.sleep(0.05)
-        with open(port_file) as f:
-            sim_port = f.read().strip()
         reply = subprocess.run([tool["recv_floor"], sim_port, "63"], stdout=subprocess.PIPE,
                                stderr=subprocess.DEVNULL, check=True).stdout
     finally:
@@ -229,20 +237,7 @@ def main():
     work = tempfile.mkdtemp(prefix="status_bench.")
     sim = None
     try:
-        fleet = os.path.join(work, "fleet.json")
-        subprocess.run([sys.executable, os.path.join(TOP, "bench", "gen_fleet.py"), "--aps",
-                        str(args.aps), "--stations", str(args.stations), "--out", fleet],
-                       check=True)
-        port_file = os.path.join(work, "port")
-        sim = subprocess.Popen([tool["ac_sim"], "--quiet", "--port", "0", "--port-file",
-                                port_file, "--status", fleet], stdout=subprocess.DEVNULL)
-        deadline = time.monotonic() + 60
-        while not (os.path.exists(port_file) and os.path.getsize(port_file)):
-            if sim.poll() is not None or time.monotonic() > deadline:
-                sys.exit("status_bench: ac_sim did not start")
-            time.sleep(0.05)
-        with open(port_file) as f:
-            port = f.read().strip()
+        sim, port = serve_fleet(tool, work, "wall", args.aps, args.stations)
         link = ["--acserver", "127.0.0.1", "--acport", port]
 
         print("fleet: %d access points, %d stations; median of %d runs" %

@@ -215,9 +215,9 @@ void reply_copy::prepare(size_t upto) {
     // Where the kernel can, the pages the next bytes go to are made present in one call
     // per stretch instead of one fault per page. Only a hint: without it they fault in.
     constexpr size_t STRETCH = 256 * 1024;
-    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
     const size_t to = std::min(cap_, std::max(upto, ready_ + STRETCH));
 #ifdef MADV_POPULATE_WRITE
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
     uintptr_t from = reinterpret_cast<uintptr_t>(buf_.get()) + ready_;
     const uintptr_t end = reinterpret_cast<uintptr_t>(buf_.get()) + to;
     from = (from + page - 1) & ~(page - 1);  // pages wholly inside the block
@@ -265,9 +265,7 @@ constexpr size_t SHORT_TEXT = 16;
 
 }  // namespace
 
-reply_reader::reply_reader(int sock) : src_(&own_), own_(sock) {
-    if (ac_source_layer) src_ = ac_source_layer(sock);
-}
+reply_reader::reply_reader(int sock) : own_(sock) { src_ = &ac_socket_source(sock, own_); }
 
 reply_reader::reply_reader(const uint8_t *data, size_t len)
     : src_(&none_), pos_(data), end_(data + len) {}

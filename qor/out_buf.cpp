@@ -271,39 +271,24 @@ constexpr std::array<octet_form, 256> OCTET_FORMS = octet_forms();
 }  // namespace
 
 void put_u8_list(out_buf &out, const uint8_t *bytes, size_t n) {
-    constexpr size_t each = 4;  // ",255"
-    if (n > 0) {
-        if (char *p = out.room(n * each)) {  // the usual case: all of it at once
-            const octet_form &first = OCTET_FORMS[bytes[0]];
-            memcpy(p, first.text + 1, 3);
-            p += first.len - 1;
-            for (size_t k = 1; k < n; ++k) {
-                const octet_form &f = OCTET_FORMS[bytes[k]];
-                memcpy(p, f.text, 4);
-                p += f.len;
-            }
-            out.commit(p);
-            return;
+    if (n == 0) return;
+    char *p = out.room(n * 4);  // ",255" at the most each
+    if (!p) {
+        // Near the end of the buffer (or a list longer than a block): element by element.
+        for (size_t k = 0; k < n; ++k) {
+            const octet_form &f = OCTET_FORMS[bytes[k]];
+            const size_t comma = k == 0 ? 1 : 0;  // the first goes without one
+            put_aside(out, f.text + comma, f.len - comma);
         }
+        return;
     }
-    for (size_t i = 0; i < n;) {
-        // As many as the buffer has room for at once, then the next run.
-        size_t run = n - i;
-        char *p = out.room(run * each);
-        if (!p) {
-            run = 1;
-            char tmp[each];
-            char *e = tmp;
-            if (i > 0) *e++ = ',';
-            e = format_octet(e, bytes[i]);
-            put_aside(out, tmp, static_cast<size_t>(e - tmp));
-        } else {
-            for (size_t k = i; k < i + run; ++k) {
-                if (k > 0) *p++ = ',';
-                p = format_octet(p, bytes[k]);
-            }
-            out.commit(p);
-        }
-        i += run;
+    const octet_form &first = OCTET_FORMS[bytes[0]];
+    memcpy(p, first.text + 1, 3);
+    p += first.len - 1;
+    for (size_t k = 1; k < n; ++k) {
+        const octet_form &f = OCTET_FORMS[bytes[k]];
+        memcpy(p, f.text, 4);
+        p += f.len;
     }
+    out.commit(p);
 }
