@@ -190,25 +190,69 @@ byte_source &ac_socket_source(int sock, socket_source &plain) {
     return ac_source_layer ? *ac_source_layer(sock) : plain;
 }
 
-void reply_copy::release::operator()(uint8_t *p) const { free(p); }
+namespace {
 
-void reply_copy::append(const uint8_t *p, size_t n) {
+constexpr size_t COPY_FIRST = 256 * 1024;   // a copy's first block
+constexpr size_t HUGE_PAGE = 2 * 1024 * 1024;
+constexpr size_t COPY_READ_MIN = 16 * 1024;  // the least room a receive into a copy is given
+
+}  // namespace
+
+reply_copy::~reply_copy() {
+    if (buf_) munmap(buf_, cap_);
+}
+
+uint8_t *reply_copy::tail(size_t n, size_t &room) {
     if (n > cap_ - size_) {
-        // Doubling; realloc moves a large block by remapping its pages, not by copying them.
-        size_t cap = cap_ ? cap_ : 64 * 1024;
-        while (cap - size_ < n) {
-            if (cap > SIZE_MAX / 2) throw std::bad_alloc();
-            cap *= 2;
-        }
-        void *grown = realloc(buf_.get(), cap);
-        if (!grown) throw std::bad_alloc();
-        (void)buf_.release();
-        buf_.reset(static_cast<uint8_t *>(grown));
-        cap_ = cap;
+        if (n > SIZE_MAX - size_) throw std::bad_alloc();
+        grow(size_ + n);
     }
     if (size_ + n > ready_) prepare(size_ + n);
-    memcpy(buf_.get() + size_, p, n);
-    size_ += n;
+    room = ready_ - size_;
+    return buf_ + size_;
+}
+
+void reply_copy::grow(size_t upto) {
+    size_t cap = cap_ ? cap_ : COPY_FIRST;
+    while (cap < upto) {
+        if (cap > SIZE_MAX / 2) throw std::bad_alloc();
+        cap *= 2;
+    }
+    // A block of megabytes starts at a huge page's boundary, with the hint that the kernel
+    // may back it with huge pages: then a fault (and at the end an unmapping) takes 2 MiB
+    // instead of a page. Where the kernel has none, the hint does nothing.
+    const size_t slack = cap >= HUGE_PAGE ? HUGE_PAGE : 0;
+    if (cap > SIZE_MAX - slack) throw std::bad_alloc();
+    void *m = mmap(nullptr, cap + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                   -1, 0);
+    if (m == MAP_FAILED) throw std::bad_alloc();
+    uint8_t *const start = static_cast<uint8_t *>(m);
+    uint8_t *block = start;
+    if (slack) {
+        const uintptr_t at = reinterpret_cast<uintptr_t>(start);
+        block = start + (((at + HUGE_PAGE - 1) & ~uintptr_t{HUGE_PAGE - 1}) - at);
+        if (block > start) munmap(start, static_cast<size_t>(block - start));
+        if (block + cap < start + cap + slack)
+            munmap(block + cap, static_cast<size_t>(start + cap + slack - (block + cap)));
+#ifdef MADV_HUGEPAGE
+        madvise(block, cap, MADV_HUGEPAGE);
+#endif
+    }
+    if (buf_) {
+        // The bytes held so far move by remapping their pages into the new block's head
+        // (present as they were); where that is refused they are copied.
+        bool moved = false;
+#ifdef MREMAP_FIXED
+        moved = mremap(buf_, cap_, cap_, MREMAP_MAYMOVE | MREMAP_FIXED, block) != MAP_FAILED;
+#endif
+        if (!moved) {
+            memcpy(block, buf_, size_);
+            munmap(buf_, cap_);
+            ready_ = size_;
+        }
+    }
+    buf_ = block;
+    cap_ = cap;
 }
 
 void reply_copy::prepare(size_t upto) {
@@ -218,19 +262,13 @@ void reply_copy::prepare(size_t upto) {
     const size_t to = std::min(cap_, std::max(upto, ready_ + STRETCH));
 #ifdef MADV_POPULATE_WRITE
     const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-    uintptr_t from = reinterpret_cast<uintptr_t>(buf_.get()) + ready_;
-    const uintptr_t end = reinterpret_cast<uintptr_t>(buf_.get()) + to;
+    uintptr_t from = reinterpret_cast<uintptr_t>(buf_) + ready_;
+    const uintptr_t end = reinterpret_cast<uintptr_t>(buf_) + to;
     from = (from + page - 1) & ~(page - 1);  // pages wholly inside the block
     if (end > from) madvise(reinterpret_cast<void *>(from), (end - from) & ~(page - 1),
                             MADV_POPULATE_WRITE);
 #endif
     ready_ = to;
-}
-
-ssize_t copying_source::read(uint8_t *buf, size_t want, size_t room) {
-    const ssize_t n = inner_.read(buf, want, room);
-    if (n > 0) copy_.append(buf, static_cast<size_t>(n));
-    return n;
 }
 
 ssize_t ac_recv_all(int sock, void *buf, size_t len) {
@@ -282,6 +320,7 @@ void reply_reader::out_of_memory(const char *msg) {
 
 const uint8_t *reply_reader::need(size_t n) {
     if (failed_) return nullptr;
+    if (copy_) return need_copied(n);
     size_t have = held();
     if (have && pos_ != data_) memmove(data_, pos_, have);
     pos_ = data_;
@@ -300,13 +339,41 @@ const uint8_t *reply_reader::need(size_t n) {
     return data_;
 }
 
+const uint8_t *reply_reader::need_copied(size_t n) {
+    // The unread bytes are the copy's last ones: the source appends to them in place.
+    size_t have = held();
+    const size_t at = copy_->size() - have;
+    try {
+        while (have < n) {
+            size_t room;
+            uint8_t *to = copy_->tail(std::max(n - have, COPY_READ_MIN), room);
+            ssize_t got = src_->read(to, n - have, room);
+            if (got <= 0) {
+                if (got < 0) perror(READ_FAILED);
+                fail();
+                return nullptr;
+            }
+            copy_->grew(static_cast<size_t>(got));
+            have += static_cast<size_t>(got);
+        }
+    } catch (const std::bad_alloc &) {
+        out_of_memory();
+        return nullptr;
+    }
+    const uint8_t *p = copy_->data() + at;
+    pos_ = p + n;
+    end_ = copy_->data() + copy_->size();
+    return p;
+}
+
 void reply_reader::bytes(void *buf, size_t n) {
     uint8_t *out = static_cast<uint8_t *>(buf);
     size_t done = std::min(n, held());
     if (done) memcpy(out, pos_, done);
     pos_ += done;
-    // What does not fit the reader goes from the source straight to the caller.
-    while (!failed_ && n - done >= CAPACITY) {
+    // What does not fit the reader goes from the source straight to the caller (unless
+    // every byte is kept in a copy).
+    while (!failed_ && !copy_ && n - done >= CAPACITY) {
         ssize_t got = src_->read(out + done, n - done, n - done);
         if (got <= 0) {
             if (got < 0) perror(READ_FAILED);

@@ -107,34 +107,30 @@ private:
 
 // A reply kept whole, byte for byte as its source delivered it (the WTP list is read twice:
 // once to check every record before anything is printed, then record by record to print
-// it). The bytes grow in one block, so that the second reading takes them where they are.
+// it). A reader constructed with it receives straight into its end and reads the bytes
+// where they lie; the second reading takes them there too.
 class reply_copy {
 public:
-    const uint8_t *data() const { return buf_.get(); }
+    reply_copy() = default;
+    reply_copy(const reply_copy &) = delete;
+    reply_copy &operator=(const reply_copy &) = delete;
+    ~reply_copy();
+
+    const uint8_t *data() const { return buf_; }
     size_t size() const { return size_; }
-    // Throws std::bad_alloc when there is no room for them.
-    void append(const uint8_t *p, size_t n);
+    // Room at the end for at least `n` more bytes, the pages under it present: where they
+    // go, with `room` set to how many may go there. The block may move. Throws
+    // std::bad_alloc when there is no memory for it.
+    uint8_t *tail(size_t n, size_t &room);
+    // `n` bytes were stored at the tail.
+    void grew(size_t n) { size_ += n; }
 
 private:
-    struct release {
-        void operator()(uint8_t *p) const;
-    };
+    void grow(size_t upto);
     void prepare(size_t upto);
-    std::unique_ptr<uint8_t, release> buf_;
+    uint8_t *buf_ = nullptr;
     size_t size_ = 0, cap_ = 0;
     size_t ready_ = 0;  // bytes from the start whose pages were made present
-};
-
-// Passes on what `inner` delivers and keeps a copy of every byte in `copy`; a copy that
-// finds no memory throws std::bad_alloc (which the reader's caller reports).
-class copying_source final : public byte_source {
-public:
-    copying_source(byte_source &inner, reply_copy &copy) : inner_(inner), copy_(copy) {}
-    ssize_t read(uint8_t *buf, size_t want, size_t room) override;
-
-private:
-    byte_source &inner_;
-    reply_copy &copy_;
 };
 
 // Bench programs read the AC's socket through sources of their own (one that counts the
@@ -157,6 +153,10 @@ public:
     static constexpr size_t CAPACITY = 64 * 1024;  // the longest text (65535 bytes) fits
 
     explicit reply_reader(byte_source &src) : src_(&src) {}
+    // Reads from `src` keeping every byte it receives in `copy`: the bytes arrive at the
+    // copy's end and are read there (a copy that finds no memory ends reading with
+    // "ERROR: Out of memory").
+    reply_reader(byte_source &src, reply_copy &copy) : src_(&src), copy_(&copy) {}
     // The AC's socket (through ac_source_layer when a bench program set one).
     explicit reply_reader(int sock);
     // A reply held whole in memory, read where it lies (nothing is copied into the reader;
@@ -298,11 +298,14 @@ private:
     // take() when fewer than n bytes are held: what is held moves to the front, then the
     // source fills the rest.
     const uint8_t *need(size_t n);
+    // need() with a copy: the source fills the copy's end.
+    const uint8_t *need_copied(size_t n);
     void fail();
 
     static const uint8_t zero_run[MAX_RUN];
 
     byte_source *src_;
+    reply_copy *copy_ = nullptr;
     socket_source own_{-1};
     memory_source none_{nullptr, 0};  // the source of a reply held in memory
     const uint8_t *pos_ = data_;  // the unread bytes are [pos_, end_)

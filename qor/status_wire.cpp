@@ -701,17 +701,19 @@ int get_wtp_list(int sock, wtp_list &list, uint32_t flags, const std::vector<mac
 int check_wtp_reply(reply_reader &in, size_t &records) {
     records = 0;
     try {
+        // Each record's common part, as a list of common parts would hold it; nothing of it
+        // is looked at, so one serves them all.
+        wtp_info scratch;
         for (;;) {
             const uint8_t marker = in.u8();
             if (in.failed()) return 1;
             if (marker != 0) return 0;
-            wtp_info scratch;  // its common part, as a list of common parts would hold it
             read_record(in, scratch, wtp_keep::common);
             if (in.failed()) return 1;
             ++records;
         }
     } catch (const std::bad_alloc &) {
-        in.out_of_memory();  // the reply's copy, or a text of a record
+        in.out_of_memory();  // a text of a record
     }
     return 1;
 }
@@ -729,8 +731,7 @@ int get_wtp_reply(int sock, wtp_reply &reply, uint32_t flags,
                   const std::vector<mac_addr> &macs) {
     if (send_wtp_list_request(sock, flags, macs)) return 1;
     socket_source plain(sock);
-    copying_source src(ac_socket_source(sock, plain), reply.bytes);
-    reply_reader in(src);
+    reply_reader in(ac_socket_source(sock, plain), reply.bytes);
     return check_wtp_reply(in, reply.records);
 }
 
