@@ -106,4 +106,22 @@ inline void write_file(const std::string &path, const uint8_t *data, size_t len)
     close(fd);
 }
 
+// What print() writes to standard output (through stdio or straight to descriptor 1),
+// caught in a file in memory instead of going nowhere.
+template <class Print>
+std::string stdout_of(Print &&print) {
+    fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    const int mem = memfd_create("fuzz-stdout", MFD_CLOEXEC);
+    if (saved < 0 || mem < 0 || dup2(mem, STDOUT_FILENO) < 0) abort();
+    print();
+    fflush(stdout);
+    if (dup2(saved, STDOUT_FILENO) < 0) abort();
+    close(saved);
+    std::string out(static_cast<size_t>(lseek(mem, 0, SEEK_END)), '\0');
+    if (pread(mem, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size())) abort();
+    close(mem);
+    return out;
+}
+
 }  // namespace fuzz

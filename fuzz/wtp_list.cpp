@@ -2,7 +2,8 @@
 // by get_wtp_list through the request's reply reader, then printed in every form. The same
 // bytes are also held and checked whole, as the full forms read them: the check must accept
 // exactly the replies the list accepts, and a reply it accepted must then decode record by
-// record without a failure (a failure there would come after output was printed).
+// record (each into storage the records before it left) without a failure, printing byte
+// for byte what the list printed.
 // Input: one byte of printer choices, then the AC's reply.
 #include "fuzz_util.h"
 #include "status.h"
@@ -20,11 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::vector<mac_addr> macs = {mac_addr{0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
     const int listed =
         get_wtp_list(peer.fd(), list, WTP_SEL_ALL, (choice & 8) ? macs : std::vector<mac_addr>{});
+    const bool password = choice & 1, basic = choice & 2;
+    std::string list_text, list_json;
     if (listed == 0) {
-        const bool password = choice & 1, basic = choice & 2;
         print_wtp_list(list, false, password, true, basic);
-        print_wtp_list(list, false, password, false, basic);
-        print_wtp_list(list, true, password, false, basic);
+        list_text = fuzz::stdout_of([&] { print_wtp_list(list, false, password, false, basic); });
+        list_json = fuzz::stdout_of([&] { print_wtp_list(list, true, password, false, basic); });
         print_fw_results(list);
         print_upgrade_counts(list);
         print_upgrading_count(list);
@@ -37,11 +39,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const int checked = check_wtp_reply(in, held.records);
     if (checked != listed) __builtin_trap();
     if (checked == 0) {
-        const bool password = choice & 1, basic = choice & 2;
         wtp_reply_records json_records(held);
-        if (print_wtp_json(json_records, password, basic) != 0) __builtin_trap();
+        int status = 0;
+        const std::string json =
+            fuzz::stdout_of([&] { status = print_wtp_json(json_records, password, basic); });
+        if (status != 0 || json != list_json) __builtin_trap();
         wtp_reply_records text_records(held);
-        if (print_wtp_detail(text_records, password, basic) != 0) __builtin_trap();
+        const std::string text =
+            fuzz::stdout_of([&] { status = print_wtp_detail(text_records, password, basic); });
+        if (status != 0 || text != list_text) __builtin_trap();
         if (json_records.count() != held.records) __builtin_trap();
     }
     return 0;

@@ -477,9 +477,22 @@ int get_wtp_list(int sock, wtp_list &list, uint32_t flags, const std::vector<mac
 // list is then released).
 int read_wtp_list(reply_reader &in, wtp_list &list, wtp_keep keep = wtp_keep::all);
 
+// Storage kept from one record for the next one decoded, which then needs no allocation for
+// what a fleet's records are mostly made of: an access point's radios (with their WLANs and
+// stations), its configuration copy and the copy's radio configurations (with their WLANs).
+// A decoder that reads one of these lists takes the spare one and overwrites its elements
+// in place; a record without them never sees them.
+struct wtp_spares {
+    std::vector<radio_info> radio;
+    std::unique_ptr<wtp_cfg> cfg;
+    std::vector<radio_cfg> cfg_radio;
+};
+
 // Decodes one record (after its 0 marker) into a fresh `rec`; with wtp_keep::common the
-// detail part and the configuration copy are stepped over. Returns 0 or 1.
-int read_wtp_info(reply_reader &in, wtp_info &rec, wtp_keep keep = wtp_keep::all);
+// detail part and the configuration copy are stepped over. With `spares`, its lists are
+// taken where the record has them. Returns 0 or 1.
+int read_wtp_info(reply_reader &in, wtp_info &rec, wtp_keep keep = wtp_keep::all,
+                  wtp_spares *spares = nullptr);
 
 // Releases every record.
 void wtp_list_free(wtp_list &list);
@@ -566,6 +579,7 @@ private:
     reply_reader in_;
     wtp_keep keep_ = wtp_keep::all;
     wtp_info rec_;
+    wtp_spares spares_;
     size_t total_ = 0, handed_ = 0;
     bool known_ = false, done_ = false, failed_ = false;
 };

@@ -54,9 +54,12 @@ private:
 template <class R>
 constexpr bool stores = !std::is_same_v<R, skip_reader>;
 
-// Reads `count` elements with `read_one`, appending each as it arrives. Room is reserved
-// for as many as the bytes held can carry (`wire_min`: the fewest bytes an element takes
-// on the wire), at least doubling what is there. Returns false when memory ran out.
+// Reads `count` elements with `read_one` into `out`, which then holds exactly the elements
+// read. Elements it holds already (a spare list, see wtp_spares) are overwritten in place,
+// so every element decoder stores each of its fields, whatever the bytes say; the rest are
+// appended as they arrive. Room is reserved for as many as the bytes held can carry
+// (`wire_min`: the fewest bytes an element takes on the wire), at least doubling what is
+// there. Returns false when memory ran out.
 template <class R, class T, class F>
 bool read_seq(R &r, std::vector<T> &out, uint64_t count, F read_one, size_t wire_min) {
     if constexpr (!stores<R>) {
@@ -66,19 +69,24 @@ bool read_seq(R &r, std::vector<T> &out, uint64_t count, F read_one, size_t wire
         for (uint64_t i = 0; i < count && !r.failed(); ++i) read_one(r, scratch);
         return true;
     } else {
+        size_t done = 0;
+        bool room = true;
         try {
-            for (uint64_t i = 0; i < count && !r.failed(); ++i) {
-                if (out.size() == out.capacity()) {
-                    uint64_t room = std::max<uint64_t>({r.held() / wire_min, out.size(), 1});
-                    out.reserve(out.size() + static_cast<size_t>(std::min(count - i, room)));
+            for (; done < count && !r.failed(); ++done) {
+                if (done == out.size()) {
+                    if (out.size() == out.capacity()) {
+                        uint64_t more = std::max<uint64_t>({r.held() / wire_min, out.size(), 1});
+                        out.reserve(out.size() + static_cast<size_t>(std::min(count - done, more)));
+                    }
+                    out.emplace_back();
                 }
-                out.emplace_back();
-                read_one(r, out.back());
+                read_one(r, out[done]);
             }
         } catch (const std::bad_alloc &) {
-            return false;
+            room = false;
         }
-        return true;
+        out.erase(out.begin() + static_cast<std::ptrdiff_t>(done), out.end());
+        return room;
     }
 }
 
@@ -149,8 +157,7 @@ void read_wlan(R &r, wlan_info &w) {
     w.tx_bytes = f.u32();
     w.rx_pkt = f.u32();
     w.rx_bytes = f.u32();
-    if (!f.flag()) return;
-    uint32_t stations = r.u32();
+    uint32_t stations = f.flag() ? r.u32() : 0;
     read_list(r, w.sta, stations, read_sta<R>, STA_WIRE_MIN);
 }
 
@@ -245,9 +252,8 @@ void read_topo_dev(R &r, topo_dev &d) {
     r.text(d.name);
     r.text(d.description);
     d.link_count = r.s32();
-    if (d.link_count <= 0) return;
-    if (!read_seq(r, d.link, static_cast<uint64_t>(d.link_count), read_topo_link<R>,
-                  TOPO_LINK_WIRE_MIN)) {
+    if (!read_seq(r, d.link, static_cast<uint64_t>(std::max(d.link_count, 0)),
+                  read_topo_link<R>, TOPO_LINK_WIRE_MIN)) {
         char msg[48];
         snprintf(msg, sizeof msg, "ERROR: Out of memory(linkCount=%d)\n", d.link_count);
         r.out_of_memory(msg);
@@ -292,11 +298,13 @@ void read_common(reply_reader &r, wtp_info &w) {
     w.mem.used = f.u32();
 }
 
-// The access point's detail part, after its capability bytes.
+// The access point's detail part, after its capability bytes; its radios take the spare
+// list, when there is one.
 template <class R>
-void read_ap_detail(R &r, wtp_info &w) {
+void read_ap_detail(R &r, wtp_info &w, wtp_spares *spares) {
     if (!r.flag()) return;
     uint8_t radios = r.u8();
+    if (spares) w.radio.swap(spares->radio);
     read_list(r, w.radio, radios, read_radio<R>, RADIO_WIRE_MIN);
 }
 
@@ -370,7 +378,7 @@ void read_portal(R &r, portal_cfg &p, bool with_network_type) {
     r.text(p.radius_secret2);
     f = r.fixed(with_network_type ? 8 : 4);
     p.radius_server2 = f.addr();
-    if (with_network_type) p.network_type = f.u32();
+    p.network_type = with_network_type ? f.u32() : 0;
 }
 
 void read_bandsteering(reply_reader::run &f, bandsteering_cfg &b) {
@@ -484,7 +492,7 @@ void read_lan_port(R &r, lan_port_cfg &p) {
 }
 
 template <class R>
-void read_ap_cfg(R &r, wtp_cfg &c) {
+void read_ap_cfg(R &r, wtp_cfg &c, wtp_spares *spares) {
     reply_reader::run f = r.fixed(104);
     f.bytes(c.password_md5.data(), c.password_md5.size());
     c.bandsteer = f.s32();
@@ -507,12 +515,12 @@ void read_ap_cfg(R &r, wtp_cfg &c) {
     c.log_traffic_en = f.s32();
     r.text(c.log_remote_conf);
     c.lan_port_count = r.s32();
-    if (c.lan_port_count > 0)
-        read_list(r, c.lan_port, static_cast<uint64_t>(c.lan_port_count), read_lan_port<R>,
-                  LAN_PORT_WIRE_MIN);
+    read_list(r, c.lan_port, static_cast<uint64_t>(std::max(c.lan_port_count, 0)),
+              read_lan_port<R>, LAN_PORT_WIRE_MIN);
     f = r.fixed(8);
     c.mesh_enable_total = f.s32();
     uint32_t radios = f.u32();
+    if (spares) c.radio.swap(spares->cfg_radio);
     read_list(r, c.radio, radios, read_radio_cfg<R>, RADIO_CFG_WIRE_MIN);
 }
 
@@ -593,6 +601,8 @@ void read_ac_name(R &r, std::string &name) {
         if (const uint8_t *p = r.take(AC_NAME_LEN)) {
             const char *field = reinterpret_cast<const char *>(p);
             name.assign(field, strnlen(field, AC_NAME_LEN));
+        } else {
+            name.clear();
         }
     } else {
         r.bytes(nullptr, AC_NAME_LEN);
@@ -600,7 +610,7 @@ void read_ac_name(R &r, std::string &name) {
 }
 
 template <class R>
-void read_cfg(R &r, wtp_cfg &c, uint8_t wtp_type) {
+void read_cfg(R &r, wtp_cfg &c, uint8_t wtp_type, wtp_spares *spares) {
     reply_reader::run f = r.fixed(20);
     c.address = f.addr();
     c.mask = f.addr();
@@ -615,35 +625,42 @@ void read_cfg(R &r, wtp_cfg &c, uint8_t wtp_type) {
     int32_t ac_names = f.s32();
     read_list(r, c.ac_list, signed_count(ac_names), read_ac_name<R>, AC_NAME_LEN);
     if (wtp_type == WTP_TYPE_AP)
-        read_ap_cfg(r, c);
+        read_ap_cfg(r, c, spares);
     else
         read_switch_cfg(r, c);
 }
 
 // What follows the fixed head of a record: the detail part of its device type and the
-// configuration copy.
+// configuration copy (the spare one, when there is one, made as new but for its spare
+// radio list).
 template <class R>
-void read_record_rest(R &r, wtp_info &w) {
+void read_record_rest(R &r, wtp_info &w, wtp_spares *spares) {
     if (w.wtp_type == WTP_TYPE_AP)
-        read_ap_detail(r, w);
+        read_ap_detail(r, w, spares);
     else if (w.wtp_type == WTP_TYPE_SWITCH)
         read_switch_detail(r, w);
     if (r.failed() || !r.flag()) return;
     if constexpr (stores<R>) {
-        try {
-            w.cfg = std::make_unique<wtp_cfg>();
-        } catch (const std::bad_alloc &) {
-            r.out_of_memory();
-            return;
+        if (spares && spares->cfg) {
+            w.cfg = std::move(spares->cfg);
+            if (!w.cfg->radio.empty()) spares->cfg_radio.swap(w.cfg->radio);
+            *w.cfg = wtp_cfg();
+        } else {
+            try {
+                w.cfg = std::make_unique<wtp_cfg>();
+            } catch (const std::bad_alloc &) {
+                r.out_of_memory();
+                return;
+            }
         }
-        read_cfg(r, *w.cfg, w.wtp_type);
+        read_cfg(r, *w.cfg, w.wtp_type, spares);
     } else {
         wtp_cfg scratch;
-        read_cfg(r, scratch, w.wtp_type);
+        read_cfg(r, scratch, w.wtp_type, nullptr);
     }
 }
 
-void read_record(reply_reader &r, wtp_info &w, wtp_keep keep) {
+void read_record(reply_reader &r, wtp_info &w, wtp_keep keep, wtp_spares *spares) {
     read_common(r, w);
     if (w.wtp_type == WTP_TYPE_AP) {
         w.cap_code = r.u32();
@@ -655,19 +672,20 @@ void read_record(reply_reader &r, wtp_info &w, wtp_keep keep) {
         w.flick_reboot_flag = f.u32();
     }
     if (keep == wtp_keep::all) {
-        read_record_rest(r, w);
+        read_record_rest(r, w, spares);
     } else {
         skip_reader skip(r);
-        read_record_rest(skip, w);
+        read_record_rest(skip, w, nullptr);
     }
 }
 
 }  // namespace
 
 // A call of its own wherever it is used: the status bench counts decoding as this call.
-[[gnu::noinline]] int read_wtp_info(reply_reader &in, wtp_info &rec, wtp_keep keep) {
+[[gnu::noinline]] int read_wtp_info(reply_reader &in, wtp_info &rec, wtp_keep keep,
+                                    wtp_spares *spares) {
     try {
-        read_record(in, rec, keep);
+        read_record(in, rec, keep, spares);
     } catch (const std::bad_alloc &) {
         in.out_of_memory();
     }
@@ -708,7 +726,7 @@ int check_wtp_reply(reply_reader &in, size_t &records) {
             const uint8_t marker = in.u8();
             if (in.failed()) return 1;
             if (marker != 0) return 0;
-            read_record(in, scratch, wtp_keep::common);
+            read_record(in, scratch, wtp_keep::common, nullptr);
             if (in.failed()) return 1;
             ++records;
         }
@@ -743,8 +761,12 @@ wtp_info *wtp_reply_records::next() {
         done_ = true;
         return nullptr;
     }
-    rec_ = wtp_info();  // the previous record's memory goes back, to serve this one
-    if (read_wtp_info(in_, rec_, keep_)) {
+    // The previous record's radios and copy are kept for this one's to take; the rest of
+    // it goes, and the record starts afresh.
+    if (!rec_.radio.empty()) spares_.radio.swap(rec_.radio);
+    if (rec_.cfg) spares_.cfg = std::move(rec_.cfg);
+    rec_ = wtp_info();
+    if (read_wtp_info(in_, rec_, keep_, &spares_)) {
         failed_ = true;
         return nullptr;
     }

@@ -81,44 +81,65 @@ void cfg_common(wire &w) {
     w.fill(256, 'z');  // no terminator: cut at 255
 }
 
-// An access point record with one radio, one WLAN and two stations, and its copy with one
-// LAN port and one radio configuration of one WLAN configuration.
-bytes ap_record(std::map<std::string, size_t> *marks = nullptr) {
+// What an access point record carries besides its common part.
+struct ap_shape {
+    int radios = 1;         // each with one WLAN, in the detail part and in the copy
+    bool stations = true;   // two on each WLAN
+    bool detail = true;
+    bool copy = true;
+};
+
+// An access point record (by default one radio, one WLAN and two stations), and its copy
+// with one LAN port and a radio configuration of one WLAN configuration per radio.
+bytes ap_record(std::map<std::string, size_t> *marks = nullptr, ap_shape shape = {}) {
     wire w;
     common_part(w, WTP_TYPE_AP);
     w.u32(0xC0DE).text("SKU-1").fill(CFG_CAP_LEN, 7);
-    w.u8(1).mark("radio_count").u8(1);
-    w.mac(0xA0).u32(1).u32(27).fill(CFG_CAP_LEN, 1).u32(static_cast<uint32_t>(-1)).u32(20).u32(100);
-    w.u32(static_cast<uint32_t>(-2)).mac(0xB0).mark("wlan_count").u32(1);
-    w.mac(0xB1).fill(CFG_CAP_LEN, 2).u32(11).u32(12).u32(13).u32(14).u8(1).mark("sta_count").u32(2);
-    w.mac(0xC1).u32(100).u32(200).u32(static_cast<uint32_t>(-70)).text("iOS 17").text("phone")
-        .addr(10, 0, 1, 2);
-    w.mac(0xC2).u32(1).u32(2).u32(static_cast<uint32_t>(-40)).text("Linux").text("bad\x7fname")
-        .addr(10, 0, 1, 3);
-    w.u8(1);  // configuration copy
+    w.u8(shape.detail ? 1 : 0);
+    if (shape.detail) w.mark("radio_count").u8(static_cast<uint8_t>(shape.radios));
+    for (int radio = 0; shape.detail && radio < shape.radios; ++radio) {
+        w.mac(0xA0).u32(1).u32(27).fill(CFG_CAP_LEN, 1).u32(static_cast<uint32_t>(-1)).u32(20)
+            .u32(100);
+        w.u32(static_cast<uint32_t>(-2)).mac(0xB0).mark("wlan_count").u32(1);
+        w.mac(0xB1).fill(CFG_CAP_LEN, 2).u32(11).u32(12).u32(13).u32(14);
+        if (!shape.stations) {
+            w.u8(0);
+            continue;
+        }
+        w.u8(1).mark("sta_count").u32(2);
+        w.mac(0xC1).u32(100).u32(200).u32(static_cast<uint32_t>(-70)).text("iOS 17").text("phone")
+            .addr(10, 0, 1, 2);
+        w.mac(0xC2).u32(1).u32(2).u32(static_cast<uint32_t>(-40)).text("Linux").text("bad\x7fname")
+            .addr(10, 0, 1, 3);
+    }
+    w.u8(shape.copy ? 1 : 0);  // configuration copy
+    if (!shape.copy) return w.b;
     cfg_common(w);
     w.fill(16, 0xAB).u32(1).u32(2).u32(1).u32(0).u32(static_cast<uint32_t>(-75)).u32(30);
     w.u32(1).u32(static_cast<uint32_t>(-80));
     w.addr(172, 16, 0, 1).addr(255, 255, 0, 0).addr(172, 16, 0, 10).addr(172, 16, 0, 99).addr(0, 0, 0, 0);
     w.u32(1).u32(1).u32(0).u32(1).u32(0).u32(1).u32(100).u32(1).u32(0).text("10.0.0.9:514");
     w.mark("lan_count").u32(1).u32(1).u32(20).u32(0).u32(3);
-    w.mark("radio_cfg_count").u32(1);
-    w.u32(156).u32(1).u32(7).u32(1).u32(0).u32(36).u32(20).u32(0).u32(5).u32(0).u32(1).u32(2347)
-        .u32(0);
-    w.u32(1).u32(32).u32(65535).u32(1).u32(64);
-    portal_part(w, false);
-    w.u32(1).text("mesh-id").text("mesh-key").u16(static_cast<uint16_t>(-3)).u32(1).u32(static_cast<uint32_t>(-72));
-    w.mark("wlan_cfg_count").u32(1);
-    w.u32(1).text("guest \"wifi\"").u32(0).u32(1).u32(0).u32(1);
-    w.mark("white_count").u32(1).mac(0xD1);
-    w.u32(20).u32(1024).u32(512).u32(0).u32(1).u32(0).u32(1).u32(1).u32(0).u32(1);
-    w.mark("acl_count").u32(1).mac(0xD2);
-    w.u32(5).u32(1).u32(1).u32(13).u32(1).text("k1").text("").text("k3").text("");
-    w.u32(2).u32(0).text("passphrase").u32(3600).addr(10, 9, 0, 8).u16(1812).text("rad");
-    w.u32(1).addr(10, 9, 0, 8).u16(1813).text("acc").u32(600);
-    w.u32(1).text("nas-1").u32(0).u16(0).u32(0).addr(0, 0, 0, 0).u32(2);
-    portal_part(w, true);
-    w.text("{\"enable\":1}").u32(1).u32(0).u32(1).u32(static_cast<uint32_t>(-70)).u32(50);
+    w.mark("radio_cfg_count").u32(static_cast<uint32_t>(shape.radios));
+    for (int radio = 0; radio < shape.radios; ++radio) {
+        w.u32(156).u32(1).u32(7).u32(1).u32(0).u32(36).u32(20).u32(0).u32(5).u32(0).u32(1)
+            .u32(2347).u32(0);
+        w.u32(1).u32(32).u32(65535).u32(1).u32(64);
+        portal_part(w, false);
+        w.u32(1).text("mesh-id").text("mesh-key").u16(static_cast<uint16_t>(-3)).u32(1)
+            .u32(static_cast<uint32_t>(-72));
+        w.mark("wlan_cfg_count").u32(1);
+        w.u32(1).text("guest \"wifi\"").u32(0).u32(1).u32(0).u32(1);
+        w.mark("white_count").u32(1).mac(0xD1);
+        w.u32(20).u32(1024).u32(512).u32(0).u32(1).u32(0).u32(1).u32(1).u32(0).u32(1);
+        w.mark("acl_count").u32(1).mac(0xD2);
+        w.u32(5).u32(1).u32(1).u32(13).u32(1).text("k1").text("").text("k3").text("");
+        w.u32(2).u32(0).text("passphrase").u32(3600).addr(10, 9, 0, 8).u16(1812).text("rad");
+        w.u32(1).addr(10, 9, 0, 8).u16(1813).text("acc").u32(600);
+        w.u32(1).text("nas-1").u32(0).u16(0).u32(0).addr(0, 0, 0, 0).u32(2);
+        portal_part(w, true);
+        w.text("{\"enable\":1}").u32(1).u32(0).u32(1).u32(static_cast<uint32_t>(-70)).u32(50);
+    }
     if (marks) *marks = w.marks;
     return w.b;
 }
@@ -445,43 +466,54 @@ TEST(WtpRecord, CutAtEveryOffsetFailsSilently) {
 }
 
 // A reply copied whole as a socket delivers it (in pieces of any size), checked, then
-// decoded a record at a time: the printers give what they give for the list.
+// decoded a record at a time into storage the records before it left: the printers give
+// what they give for the list of records decoded afresh. Every sequence of three records of
+// every kind and shape (more radios, then fewer; stations, then none; a copy, then none).
 TEST(WtpRecord, HeldReplyPrintsAsTheList) {
     auto printed = [](auto &&print) {
         testing::internal::CaptureStdout();
         EXPECT_EQ(0, print());
         return testing::internal::GetCapturedStdout();
     };
-    for (const record_kind &k : record_kinds()) {
-        bytes reply{0};
-        reply.insert(reply.end(), k.record.begin(), k.record.end());
-        reply.push_back(0);
-        reply.insert(reply.end(), k.record.begin(), k.record.end());
-        reply.push_back(3);  // the end marker: any byte but 0
-        for (size_t piece : {size_t{1}, size_t{7}, size_t{4096}}) {
-            wtp_reply held;
-            memory_source src(reply.data(), reply.size(), piece);
-            reply_reader in(src, held.bytes);
-            ASSERT_EQ(0, check_wtp_reply(in, held.records)) << k.name;
-            EXPECT_EQ(2u, held.records);
-            EXPECT_EQ(reply, bytes(held.bytes.data(), held.bytes.data() + held.bytes.size()));
-            for (bool json : {true, false}) {
-                decoded d = decode(reply);  // afresh: the JSON form changes texts in place
-                ASSERT_EQ(0, d.status);
-                wtp_reply_records records(held);
-                const std::string got = printed([&] {
-                    return json ? print_wtp_json(records, true, false)
-                                : print_wtp_detail(records, true, false);
-                });
-                const std::string want = printed([&] {
-                    return json ? print_wtp_json(d.list, true, false)
-                                : print_wtp_detail(d.list, true, false);
-                });
-                EXPECT_EQ(want, got) << k.name << (json ? " json" : " text") << " " << piece;
-                EXPECT_EQ(2u, records.count());
+    std::vector<std::pair<std::string, bytes>> shapes;
+    for (const record_kind &k : record_kinds()) shapes.emplace_back(k.name, k.record);
+    shapes.emplace_back("two radios", ap_record(nullptr, {.radios = 2}));
+    shapes.emplace_back("no stations", ap_record(nullptr, {.stations = false}));
+    shapes.emplace_back("bare", ap_record(nullptr, {.detail = false, .copy = false}));
+    const size_t pieces[] = {1, 7, 4096};
+    size_t n = 0;
+    for (const auto &a : shapes)
+        for (const auto &b : shapes)
+            for (const auto &c : shapes) {
+                const std::string name = a.first + ", " + b.first + ", " + c.first;
+                bytes reply;
+                for (const bytes *rec : {&a.second, &b.second, &c.second}) {
+                    reply.push_back(0);
+                    reply.insert(reply.end(), rec->begin(), rec->end());
+                }
+                reply.push_back(3);  // the end marker: any byte but 0
+                wtp_reply held;
+                memory_source src(reply.data(), reply.size(), pieces[n++ % 3]);
+                reply_reader in(src, held.bytes);
+                ASSERT_EQ(0, check_wtp_reply(in, held.records)) << name;
+                EXPECT_EQ(3u, held.records);
+                EXPECT_EQ(reply, bytes(held.bytes.data(), held.bytes.data() + held.bytes.size()));
+                for (bool json : {true, false}) {
+                    decoded d = decode(reply);  // afresh: the JSON form changes texts in place
+                    ASSERT_EQ(0, d.status);
+                    wtp_reply_records records(held);
+                    const std::string got = printed([&] {
+                        return json ? print_wtp_json(records, true, false)
+                                    : print_wtp_detail(records, true, false);
+                    });
+                    const std::string want = printed([&] {
+                        return json ? print_wtp_json(d.list, true, false)
+                                    : print_wtp_detail(d.list, true, false);
+                    });
+                    EXPECT_EQ(want, got) << name << (json ? " json" : " text");
+                    EXPECT_EQ(3u, records.count());
+                }
             }
-        }
-    }
 }
 
 // A reply of megabytes is kept whole as its block grows (and moves) many times over.
