@@ -166,6 +166,30 @@ int out_buf::finish() {
 
 namespace {
 
+// Each byte's decimal form after a separator (",0" to ",255", or ".0" to ".255"), stored
+// whole in four bytes: a list element or the octet of an address is one four-byte copy, of
+// which the form's length is kept.
+struct octet_form {
+    char text[4];
+    uint8_t len;
+};
+
+constexpr std::array<octet_form, 256> octet_forms(char separator) {
+    std::array<octet_form, 256> t{};
+    for (unsigned v = 0; v < 256; ++v) {
+        octet_form &f = t[v];
+        f.text[0] = separator;
+        unsigned n = 1;
+        if (v >= 100) f.text[n++] = static_cast<char>('0' + v / 100);
+        if (v >= 10) f.text[n++] = static_cast<char>('0' + v / 10 % 10);
+        f.text[n++] = static_cast<char>('0' + v % 10);
+        f.len = static_cast<uint8_t>(n);
+    }
+    return t;
+}
+constexpr std::array<octet_form, 256> OCTET_FORMS = octet_forms(',');
+constexpr std::array<octet_form, 256> DOTTED_FORMS = octet_forms('.');
+
 // Runs `format(p)` (which stores at most `max` bytes at p and returns their end) straight
 // into the buffer when it has the room, else aside and then put.
 template <size_t max, class Format>
@@ -176,21 +200,6 @@ void put_formatted(out_buf &out, Format &&format) {
     }
     char tmp[max];
     put_aside(out, tmp, static_cast<size_t>(format(tmp) - tmp));
-}
-
-char *format_octet(char *p, unsigned v) {
-    if (v >= 100) {
-        *p++ = static_cast<char>('0' + v / 100);
-        v %= 100;
-        memcpy(p, DIGIT_PAIRS + 2 * v, 2);
-        return p + 2;
-    }
-    if (v >= 10) {
-        memcpy(p, DIGIT_PAIRS + 2 * v, 2);
-        return p + 2;
-    }
-    *p = static_cast<char>('0' + v);
-    return p + 1;
 }
 
 }  // namespace
@@ -207,10 +216,13 @@ char *format_mac(char *p, const uint8_t mac[6]) {
 char *format_ipv4(char *p, uint32_t addr_net) {
     uint8_t b[4];
     memcpy(b, &addr_net, 4);
-    p = format_octet(p, b[0]);
+    const octet_form &first = DOTTED_FORMS[b[0]];
+    memcpy(p, first.text + 1, 3);
+    p += first.len - 1;
     for (int i = 1; i < 4; ++i) {
-        *p++ = '.';
-        p = format_octet(p, b[i]);
+        const octet_form &f = DOTTED_FORMS[b[i]];
+        memcpy(p, f.text, 4);
+        p += f.len;
     }
     return p;
 }
@@ -244,31 +256,6 @@ void put_hex_byte(out_buf &out, uint8_t b) {
     });
 }
 
-namespace {
-
-// Each byte's decimal form after a comma (",0" to ",255"), stored whole in four bytes: a
-// list element is one four-byte copy, of which the element's length is kept.
-struct octet_form {
-    char text[4];
-    uint8_t len;
-};
-
-constexpr std::array<octet_form, 256> octet_forms() {
-    std::array<octet_form, 256> t{};
-    for (unsigned v = 0; v < 256; ++v) {
-        octet_form &f = t[v];
-        f.text[0] = ',';
-        unsigned n = 1;
-        if (v >= 100) f.text[n++] = static_cast<char>('0' + v / 100);
-        if (v >= 10) f.text[n++] = static_cast<char>('0' + v / 10 % 10);
-        f.text[n++] = static_cast<char>('0' + v % 10);
-        f.len = static_cast<uint8_t>(n);
-    }
-    return t;
-}
-constexpr std::array<octet_form, 256> OCTET_FORMS = octet_forms();
-
-}  // namespace
 
 void put_u8_list(out_buf &out, const uint8_t *bytes, size_t n) {
     if (n == 0) return;

@@ -155,8 +155,8 @@ private:
 // digest as 32 lower-case hex digits, and a byte as printf's "0x%x".
 void put_mac(out_buf &out, const uint8_t mac[6]);
 void put_ipv4(out_buf &out, uint32_t addr_net);
-// The same two stored at `p` (room for OUT_MAC_LEN or OUT_IPV4_MAX_LEN bytes); they return
-// the end of what they stored.
+// The same two stored at `p` (room for OUT_MAC_LEN or OUT_IPV4_MAX_LEN bytes, which an
+// address may use beyond its end); they return the end of what they stored.
 constexpr size_t OUT_MAC_LEN = 17;
 constexpr size_t OUT_IPV4_MAX_LEN = 15;
 char *format_mac(char *p, const uint8_t mac[6]);
