@@ -121,7 +121,10 @@ public:
     // For a writer that places several pieces at once: where `n` bytes (at most the block
     // size) may be stored now, or null when the room left is smaller (then put them one by
     // one). `commit` takes the end of what was stored.
-    char *room(size_t n) { return static_cast<size_t>(end_ - pos_) >= n ? pos_ : nullptr; }
+    char *room(size_t n) {
+        if (!pos_) __builtin_unreachable();  // the buffer always exists: one test, not two
+        return static_cast<size_t>(end_ - pos_) >= n ? pos_ : nullptr;
+    }
     void commit(char *end) { pos_ = end; }
 
     // Writes what is left. Returns 0 when every byte was written; otherwise prints

@@ -79,7 +79,9 @@ struct json_key {
 
 class json_writer {
 public:
-    explicit json_writer(out_buf &out) : out_(out) {}
+    // The writer owns the output buffer: its members are then reached at a fixed place from
+    // the writer, not through a pointer read again after every store.
+    json_writer() = default;
 
     [[gnu::always_inline]] void begin_object() { open('{'); }
     JSON_WRITER_CALL void begin_object(json_key key) { open(key, '{'); }
@@ -347,7 +349,7 @@ private:
         comma_ = true;  // the container closed is a value of the one around it
     }
 
-    out_buf &out_;
+    out_buf out_;
     // Whether the next value needs a comma before it: false at the start of the document
     // and right after an opening bracket, true after any value, a container's closing
     // bracket included. One flag does for every level, as containers nest strictly.
@@ -940,14 +942,13 @@ void put_record(json_writer &w, wtp_info &rec, bool password, bool basic) {
 }  // namespace
 
 int print_wtp_json(wtp_records &records, bool password, bool basic) {
-    out_buf out;
-    json_writer w(out);
+    json_writer w;
     w.begin_array("wtp_list");
     while (wtp_info *rec = records.next()) put_record(w, *rec, password, basic);
     if (records.failed()) return 1;  // what the buffer still holds is dropped
     w.end_array();
-    out.put_char('\n');
-    return out.finish();
+    w.out().put_char('\n');
+    return w.out().finish();
 }
 
 int print_wtp_json(wtp_list &list, bool password, bool basic) {
