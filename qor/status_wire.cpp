@@ -42,7 +42,7 @@ public:
     }
     void mac(mac_addr &) { r_.skip(6); }
     void bytes(void *, size_t n) { r_.skip(n); }
-    void text(std::string &, const char * = nullptr) { r_.skip_text(); }
+    [[gnu::always_inline]] void text(std::string &, const char * = nullptr) { r_.skip_text(); }
     bool flag() { return r_.flag(); }
     // Runs are decoded (into scratch elements): they may hold counts.
     reply_reader::run fixed(size_t n) { return r_.fixed(n); }
