@@ -24,6 +24,10 @@ inline constexpr char STDOUT_FAILED[] = "ERROR: Writing standard output failed: 
 // buffer stays small beside the decoded records the printers walk.
 constexpr size_t OUT_BUF_SIZE = 32 * 1024;
 
+// The first size of a held output: a fleet's brief table fits it without growing, and its
+// pages are taken only as they are written.
+constexpr size_t OUT_HELD_FIRST = 256 * 1024;
+
 // The longest decimal form of a 32-bit integer: "-2147483648".
 constexpr size_t OUT_INT_MAX_LEN = 11;
 

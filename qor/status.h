@@ -517,7 +517,7 @@ public:
 template <class Fill>
 int print_held(wtp_records &records, Fill &&fill) {
     try {
-        out_buf out(STDOUT_FILENO, OUT_BUF_SIZE, out_buf::held);
+        out_buf out(STDOUT_FILENO, OUT_HELD_FIRST, out_buf::held);
         fill(out);
         if (records.failed()) return 1;
         return out.finish();
