@@ -318,6 +318,14 @@ void reply_reader::out_of_memory(const char *msg) {
     fail();
 }
 
+size_t reply_reader::pull(uint8_t *to, size_t want, size_t room) {
+    const ssize_t got = src_->read(to, want, room);
+    if (got > 0) return static_cast<size_t>(got);
+    if (got < 0) perror(READ_FAILED);
+    fail();  // an error, or the end of the stream before the bytes wanted
+    return 0;
+}
+
 const uint8_t *reply_reader::need(size_t n) {
     if (failed_) return nullptr;
     if (copy_) return need_copied(n);
@@ -326,13 +334,9 @@ const uint8_t *reply_reader::need(size_t n) {
     pos_ = data_;
     end_ = data_ + have;
     while (have < n) {
-        ssize_t got = src_->read(data_ + have, n - have, CAPACITY - have);
-        if (got <= 0) {
-            if (got < 0) perror(READ_FAILED);
-            fail();
-            return nullptr;
-        }
-        have += static_cast<size_t>(got);
+        const size_t got = pull(data_ + have, n - have, CAPACITY - have);
+        if (!got) return nullptr;
+        have += got;
         end_ = data_ + have;
     }
     pos_ = data_ + n;
@@ -347,14 +351,10 @@ const uint8_t *reply_reader::need_copied(size_t n) {
         while (have < n) {
             size_t room;
             uint8_t *to = copy_->tail(std::max(n - have, COPY_READ_MIN), room);
-            ssize_t got = src_->read(to, n - have, room);
-            if (got <= 0) {
-                if (got < 0) perror(READ_FAILED);
-                fail();
-                return nullptr;
-            }
-            copy_->grew(static_cast<size_t>(got));
-            have += static_cast<size_t>(got);
+            const size_t got = pull(to, n - have, room);
+            if (!got) return nullptr;
+            copy_->grew(got);
+            have += got;
         }
     } catch (const std::bad_alloc &) {
         out_of_memory();
@@ -374,13 +374,9 @@ void reply_reader::bytes(void *buf, size_t n) {
     // What does not fit the reader goes from the source straight to the caller (unless
     // every byte is kept in a copy).
     while (!failed_ && !copy_ && n - done >= CAPACITY) {
-        ssize_t got = src_->read(out + done, n - done, n - done);
-        if (got <= 0) {
-            if (got < 0) perror(READ_FAILED);
-            fail();
-            break;
-        }
-        done += static_cast<size_t>(got);
+        const size_t got = pull(out + done, n - done, n - done);
+        if (!got) break;
+        done += got;
     }
     if (done < n) {
         if (const uint8_t *p = take(n - done)) {

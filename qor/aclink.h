@@ -298,6 +298,9 @@ private:
     // take() when fewer than n bytes are held: what is held moves to the front, then the
     // source fills the rest.
     const uint8_t *need(size_t n);
+    // One read of the source (see byte_source::read): the count read, or 0 after the
+    // failure it ended in (reported when it was an error).
+    size_t pull(uint8_t *to, size_t want, size_t room);
     // need() with a copy: the source fills the copy's end.
     const uint8_t *need_copied(size_t n);
     void fail();

@@ -484,8 +484,11 @@ int read_wtp_list(reply_reader &in, wtp_list &list, wtp_keep keep = wtp_keep::al
 // in place; a record without them never sees them.
 struct wtp_spares {
     std::vector<radio_info> radio;
-    std::unique_ptr<wtp_cfg> cfg;
+    std::unique_ptr<wtp_cfg> cfg;  // as new
     std::vector<radio_cfg> cfg_radio;
+
+    // Takes those of `rec` that it holds (the record is made afresh after).
+    void keep_from(wtp_info &rec);
 };
 
 // Decodes one record (after its 0 marker) into a fresh `rec`; with wtp_keep::common the

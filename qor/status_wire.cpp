@@ -631,8 +631,7 @@ void read_cfg(R &r, wtp_cfg &c, uint8_t wtp_type, wtp_spares *spares) {
 }
 
 // What follows the fixed head of a record: the detail part of its device type and the
-// configuration copy (the spare one, when there is one, made as new but for its spare
-// radio list).
+// configuration copy (in the spare one, when there is one).
 template <class R>
 void read_record_rest(R &r, wtp_info &w, wtp_spares *spares) {
     if (w.wtp_type == WTP_TYPE_AP)
@@ -643,8 +642,6 @@ void read_record_rest(R &r, wtp_info &w, wtp_spares *spares) {
     if constexpr (stores<R>) {
         if (spares && spares->cfg) {
             w.cfg = std::move(spares->cfg);
-            if (!w.cfg->radio.empty()) spares->cfg_radio.swap(w.cfg->radio);
-            *w.cfg = wtp_cfg();
         } else {
             try {
                 w.cfg = std::make_unique<wtp_cfg>();
@@ -761,10 +758,7 @@ wtp_info *wtp_reply_records::next() {
         done_ = true;
         return nullptr;
     }
-    // The previous record's radios and copy are kept for this one's to take; the rest of
-    // it goes, and the record starts afresh.
-    if (!rec_.radio.empty()) spares_.radio.swap(rec_.radio);
-    if (rec_.cfg) spares_.cfg = std::move(rec_.cfg);
+    spares_.keep_from(rec_);
     rec_ = wtp_info();
     if (read_wtp_info(in_, rec_, keep_, &spares_)) {
         failed_ = true;
@@ -772,6 +766,14 @@ wtp_info *wtp_reply_records::next() {
     }
     ++handed_;
     return &rec_;
+}
+
+void wtp_spares::keep_from(wtp_info &rec) {
+    if (!rec.radio.empty()) radio.swap(rec.radio);
+    if (!rec.cfg) return;
+    if (!rec.cfg->radio.empty()) cfg_radio.swap(rec.cfg->radio);
+    *rec.cfg = wtp_cfg();  // as new, for the next copy to fill
+    cfg = std::move(rec.cfg);
 }
 
 void wtp_list_free(wtp_list &list) { std::vector<wtp_info>().swap(list.items); }
