@@ -1,6 +1,8 @@
 // ac_sim: command line, listening socket, the request table and the per-connection loop.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -308,6 +310,8 @@ int sim_main(int argc, char **argv) {
     }
     int one = 1;
     setsockopt(ls, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    // A connection gone between the wait and accept() must not block the loop.
+    fcntl(ls, F_SETFL, fcntl(ls, F_GETFL) | O_NONBLOCK);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(cfg.port));
@@ -344,9 +348,11 @@ int sim_main(int argc, char **argv) {
     }
     int served = 0;
     while (!stop_requested && (cfg.max_connections < 0 || served < cfg.max_connections)) {
+        pollfd waiting{ls, POLLIN, 0};
+        if (poll_unless_stopped(&waiting, 1, -1) <= 0) continue;
         int fd = accept(ls, nullptr, nullptr);
         if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
             perror("ac_sim: accept");
             break;
         }
