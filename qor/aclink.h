@@ -170,6 +170,8 @@ public:
     void out_of_memory(const char *msg = "ERROR: Out of memory\n");
     // Bytes delivered and not read yet: what a count may reserve room for.
     size_t held() const { return static_cast<size_t>(end_ - pos_); }
+    // The first of them.
+    const uint8_t *held_data() const { return pos_; }
 
     [[gnu::always_inline]] uint8_t u8() {
         if (pos_ < end_) return *pos_++;

@@ -31,6 +31,7 @@ public:
     bool failed() const { return r_.failed(); }
     void out_of_memory(const char *msg = OUT_OF_MEMORY) { r_.out_of_memory(msg); }
     size_t held() const { return r_.held(); }
+    const uint8_t *held_data() const { return r_.held_data(); }
     uint8_t u8() { return r_.u8(); }
     uint16_t u16() { return r_.u16(); }
     uint32_t u32() { return r_.u32(); }
@@ -108,9 +109,16 @@ uint64_t signed_count(int32_t c) { return static_cast<uint32_t>(c); }
 
 // The fewest bytes an element of each sequence takes on the wire (every text empty, every
 // inner sequence empty).
-constexpr size_t STA_WIRE_MIN = 26;
-constexpr size_t WLAN_WIRE_MIN = 44;
-constexpr size_t RADIO_WIRE_MIN = 61;
+// The fixed-size runs that the radio, WLAN and station elements start with: a radio's
+// ends with its WLAN count, a WLAN's with the flag of its station list; a station's texts
+// and address follow its run.
+constexpr size_t RADIO_FIXED = 61;
+constexpr size_t WLAN_FIXED = 44;
+constexpr size_t STA_FIXED = 18;
+
+constexpr size_t STA_WIRE_MIN = STA_FIXED + 2 + 2 + 4;
+constexpr size_t WLAN_WIRE_MIN = WLAN_FIXED;
+constexpr size_t RADIO_WIRE_MIN = RADIO_FIXED;
 constexpr size_t HW_PORT_WIRE_MIN = 8;
 constexpr size_t SW_PORT_WIRE_MIN = 28;
 constexpr size_t TRUNK_WIRE_MIN = 12;
@@ -137,7 +145,7 @@ void filter_hostname(std::string &name) {
 
 template <class R>
 void read_sta(R &r, sta_info &s) {
-    reply_reader::run f = r.fixed(18);
+    reply_reader::run f = r.fixed(STA_FIXED);
     f.mac(s.mac);
     s.tx = f.u32();
     s.rx = f.u32();
@@ -150,7 +158,7 @@ void read_sta(R &r, sta_info &s) {
 
 template <class R>
 void read_wlan(R &r, wlan_info &w) {
-    reply_reader::run f = r.fixed(44);
+    reply_reader::run f = r.fixed(WLAN_FIXED);
     f.mac(w.bssid);
     f.bytes(w.cfg_cap.data(), w.cfg_cap.size());
     w.tx_pkt = f.u32();
@@ -163,7 +171,7 @@ void read_wlan(R &r, wlan_info &w) {
 
 template <class R>
 void read_radio(R &r, radio_info &ra) {
-    reply_reader::run f = r.fixed(61);
+    reply_reader::run f = r.fixed(RADIO_FIXED);
     f.mac(ra.mac);
     ra.type = f.u32();
     ra.max_tx_power = f.u32();
@@ -298,10 +306,55 @@ void read_common(reply_reader &r, wtp_info &w) {
     w.mem.used = f.u32();
 }
 
+}  // namespace
+
+// Walks the layout that read_radio, read_wlan and read_sta decode. The detail part is most
+// of what the brief table and the check pass step over.
+size_t ap_detail_size(const uint8_t *p, size_t held) {
+    const uint8_t *const start = p, *const end = p + held;
+    auto room = [&](size_t n) { return static_cast<size_t>(end - p) >= n; };
+    if (!room(1)) return 0;
+    if (*p++ == 0) return 1;  // no detail part
+    if (!room(1)) return 0;
+    for (unsigned radios = *p++; radios > 0; --radios) {
+        if (!room(RADIO_FIXED)) return 0;
+        uint32_t wlans = get_be32(p + RADIO_FIXED - 4);
+        p += RADIO_FIXED;
+        for (; wlans > 0; --wlans) {
+            if (!room(WLAN_FIXED)) return 0;
+            const bool listed = p[WLAN_FIXED - 1] != 0;
+            p += WLAN_FIXED;
+            if (!listed) continue;
+            if (!room(4)) return 0;
+            uint32_t stations = get_be32(p);
+            p += 4;
+            for (; stations > 0; --stations) {
+                if (!room(STA_FIXED + 2)) return 0;
+                size_t os = get_be16(p + STA_FIXED);
+                p += STA_FIXED + 2;
+                if (!room(os + 2)) return 0;
+                size_t hostname = get_be16(p + os);
+                p += os + 2;
+                if (!room(hostname + 4)) return 0;
+                p += hostname + 4;  // and the address
+            }
+        }
+    }
+    return static_cast<size_t>(p - start);
+}
+
+namespace {
+
 // The access point's detail part, after its capability bytes; its radios take the spare
 // list, when there is one.
 template <class R>
 void read_ap_detail(R &r, wtp_info &w, wtp_spares *spares) {
+    if constexpr (!stores<R>) {  // stepped over at once when it has arrived whole
+        if (size_t n = ap_detail_size(r.held_data(), r.held())) {
+            r.bytes(nullptr, n);
+            return;
+        }
+    }
     if (!r.flag()) return;
     uint8_t radios = r.u8();
     if (spares) w.radio.swap(spares->radio);

@@ -95,7 +95,7 @@ bytes ap_record(std::map<std::string, size_t> *marks = nullptr, ap_shape shape =
     wire w;
     common_part(w, WTP_TYPE_AP);
     w.u32(0xC0DE).text("SKU-1").fill(CFG_CAP_LEN, 7);
-    w.u8(shape.detail ? 1 : 0);
+    w.mark("detail").u8(shape.detail ? 1 : 0);
     if (shape.detail) w.mark("radio_count").u8(static_cast<uint8_t>(shape.radios));
     for (int radio = 0; shape.detail && radio < shape.radios; ++radio) {
         w.mac(0xA0).u32(1).u32(27).fill(CFG_CAP_LEN, 1).u32(static_cast<uint32_t>(-1)).u32(20)
@@ -112,7 +112,7 @@ bytes ap_record(std::map<std::string, size_t> *marks = nullptr, ap_shape shape =
         w.mac(0xC2).u32(1).u32(2).u32(static_cast<uint32_t>(-40)).text("Linux").text("bad\x7fname")
             .addr(10, 0, 1, 3);
     }
-    w.u8(shape.copy ? 1 : 0);  // configuration copy
+    w.mark("copy").u8(shape.copy ? 1 : 0);  // configuration copy
     if (!shape.copy) return w.b;
     cfg_common(w);
     w.fill(16, 0xAB).u32(1).u32(2).u32(1).u32(0).u32(static_cast<uint32_t>(-75)).u32(30);
@@ -415,28 +415,59 @@ TEST(WtpRecord, EachKindWholeAndInPieces) {
     }
 }
 
+// The rest of a record is stepped over at once when it is held whole, else field by field
+// as its bytes arrive: for every kind and shape, both leave the reader at the next record.
 TEST(WtpRecord, CommonPartAloneStepsOverTheRest) {
-    for (const record_kind &k : record_kinds()) {
-        bytes two = reply_of(k.record);
+    std::vector<std::pair<std::string, bytes>> shapes;
+    for (const record_kind &k : record_kinds()) shapes.emplace_back(k.name, k.record);
+    shapes.emplace_back("two radios", ap_record(nullptr, {.radios = 2}));
+    shapes.emplace_back("no radios", ap_record(nullptr, {.radios = 0}));
+    shapes.emplace_back("no stations", ap_record(nullptr, {.stations = false}));
+    shapes.emplace_back("no detail", ap_record(nullptr, {.detail = false}));
+    for (const auto &[name, record] : shapes) {
+        bytes two = reply_of(record);
         two.pop_back();
-        bytes again = reply_of(k.record);
+        bytes again = reply_of(record);
         two.insert(two.end(), again.begin(), again.end());
-        decoded d = decode(two, wtp_keep::common, 5);
-        EXPECT_EQ(0, d.status) << k.name;
-        EXPECT_EQ("", d.err);
-        ASSERT_EQ(2u, d.list.items.size());
-        for (const wtp_info &w : d.list.items) {
-            expect_common(w, k.record[0]);
-            EXPECT_TRUE(w.radio.empty());
-            EXPECT_TRUE(w.dev_list.empty());
-            EXPECT_FALSE(w.cfg);
+        for (size_t piece : {size_t{1}, size_t{5}, static_cast<size_t>(-1)}) {
+            decoded d = decode(two, wtp_keep::common, piece);
+            EXPECT_EQ(0, d.status) << name << " piece " << piece;
+            EXPECT_EQ("", d.err);
+            ASSERT_EQ(2u, d.list.items.size()) << name << " piece " << piece;
+            for (const wtp_info &w : d.list.items) {
+                expect_common(w, record[0]);
+                EXPECT_TRUE(w.radio.empty());
+                EXPECT_TRUE(w.dev_list.empty());
+                EXPECT_FALSE(w.cfg);
+            }
+            if (record[0] == WTP_TYPE_AP) {
+                EXPECT_EQ("SKU-1", d.list.items[1].sku);
+            }
+            if (record[0] == WTP_TYPE_SWITCH) {
+                EXPECT_EQ(1u, d.list.items[1].flick_reboot_flag);
+            }
         }
-        if (k.record[0] == WTP_TYPE_AP) {
-            EXPECT_EQ("SKU-1", d.list.items[1].sku);
-        }
-        if (k.record[0] == WTP_TYPE_SWITCH) {
-            EXPECT_EQ(1u, d.list.items[1].flick_reboot_flag);
-        }
+    }
+}
+
+// An access point's detail part is measured when it is held whole, and not before; a
+// count that announces more than follows leaves it unmeasured.
+TEST(WtpRecord, DetailPartSizeOnlyWhenHeldWhole) {
+    for (ap_shape shape : {ap_shape{}, ap_shape{.radios = 2}, ap_shape{.radios = 0},
+                           ap_shape{.stations = false}, ap_shape{.detail = false}}) {
+        std::map<std::string, size_t> marks;
+        const bytes record = ap_record(&marks, shape);
+        const size_t at = marks["detail"], size = marks["copy"] - at;
+        for (size_t held = 0; held <= record.size() - at; ++held)
+            ASSERT_EQ(held < size ? 0 : size, ap_detail_size(record.data() + at, held))
+                << shape.radios << " radios, " << shape.stations << " stations, held " << held;
+    }
+    for (const char *count : {"radio_count", "wlan_count", "sta_count"}) {
+        std::map<std::string, size_t> marks;
+        bytes record = ap_record(&marks);
+        record[marks[count]] = 0xFF;
+        const size_t at = marks["detail"];
+        EXPECT_EQ(0u, ap_detail_size(record.data() + at, record.size() - at)) << count;
     }
 }
 
