@@ -107,8 +107,6 @@ void read_macs(R &r, std::vector<mac_addr> &out, uint64_t count) {
 // its unsigned value (the stream then ends long before).
 uint64_t signed_count(int32_t c) { return static_cast<uint32_t>(c); }
 
-// The fewest bytes an element of each sequence takes on the wire (every text empty, every
-// inner sequence empty).
 // The fixed-size runs that the radio, WLAN and station elements start with: a radio's
 // ends with its WLAN count, a WLAN's with the flag of its station list; a station's texts
 // and address follow its run.
@@ -116,6 +114,8 @@ constexpr size_t RADIO_FIXED = 61;
 constexpr size_t WLAN_FIXED = 44;
 constexpr size_t STA_FIXED = 18;
 
+// The fewest bytes an element of each sequence takes on the wire (every text empty, every
+// inner sequence empty).
 constexpr size_t STA_WIRE_MIN = STA_FIXED + 2 + 2 + 4;
 constexpr size_t WLAN_WIRE_MIN = WLAN_FIXED;
 constexpr size_t RADIO_WIRE_MIN = RADIO_FIXED;
