@@ -830,7 +830,10 @@ void wtp_spares::keep_from(wtp_info &rec) {
     if (!rec.radio.empty()) radio.swap(rec.radio);
     if (!rec.cfg) return;
     if (!rec.cfg->radio.empty()) cfg_radio.swap(rec.cfg->radio);
-    *rec.cfg = wtp_cfg();  // as new, for the next copy to fill
+    // As new, for the next copy to fill; made anew in place, as the record is.
+    static_assert(std::is_nothrow_default_constructible_v<wtp_cfg>);
+    std::destroy_at(rec.cfg.get());
+    std::construct_at(rec.cfg.get());
     cfg = std::move(rec.cfg);
 }
 
