@@ -497,10 +497,12 @@ struct wtp_spares {
 int read_wtp_info(reply_reader &in, wtp_info &rec, wtp_keep keep = wtp_keep::all,
                   wtp_spares *spares = nullptr);
 
-// The bytes that an access point's detail part (from its presence byte on) takes, when all
-// of them are among the `held` bytes at `p`; else 0. It reads only the counts and text
-// lengths, so that the part is stepped over at once when it has arrived whole.
+// The bytes that an access point's detail part, or a record's configuration copy (of a
+// record of `wtp_type`), takes from its presence byte on, when all of them are among the
+// `held` bytes at `p`; else 0. They read only the counts and text lengths, so that a part
+// not kept is stepped over at once when it has arrived whole.
 size_t ap_detail_size(const uint8_t *p, size_t held);
+size_t cfg_copy_size(const uint8_t *p, size_t held, uint8_t wtp_type);
 
 // Releases every record.
 void wtp_list_free(wtp_list &list);

@@ -309,8 +309,9 @@ void read_common(reply_reader &r, wtp_info &w) {
 
 }  // namespace
 
-// Walks the layout that read_radio, read_wlan and read_sta decode. The detail part is most
-// of what the brief table and the check pass step over.
+// Walks the layout that read_radio, read_wlan and read_sta decode, with its checks merged
+// where a count or length allows. The detail part is most of what the brief table steps
+// over.
 size_t ap_detail_size(const uint8_t *p, size_t held) {
     const uint8_t *const start = p, *const end = p + held;
     auto room = [&](size_t n) { return static_cast<size_t>(end - p) >= n; };
@@ -663,6 +664,123 @@ void read_ac_name(R &r, std::string &name) {
     }
 }
 
+// The steps of a walk over the bytes held up to `end` (for cfg_copy_size). Each takes a
+// position and gives the position after what it steps over, or null when that is not all
+// held; a step from null stays null. They read only counts and text lengths, and the
+// position travels in a register.
+class held_walk {
+public:
+    explicit held_walk(const uint8_t *end) : end_(end) {}
+
+    const uint8_t *fixed(const uint8_t *p, uint64_t n) const {
+        return p && static_cast<uint64_t>(end_ - p) >= n ? p + n : nullptr;
+    }
+    const uint8_t *text(const uint8_t *p) const {
+        p = fixed(p, 2);
+        return p ? fixed(p, get_be16(p - 2)) : nullptr;
+    }
+    // A byte or a u32 (0 when it is not held).
+    const uint8_t *u8(const uint8_t *p, uint8_t &v) const {
+        p = fixed(p, 1);
+        v = p ? p[-1] : 0;
+        return p;
+    }
+    const uint8_t *u32(const uint8_t *p, uint32_t &v) const {
+        p = fixed(p, 4);
+        v = p ? get_be32(p - 4) : 0;
+        return p;
+    }
+    // `count` elements of `size` bytes each, or that `step` walks.
+    const uint8_t *repeat(const uint8_t *p, uint32_t count, size_t size) const {
+        return fixed(p, uint64_t{count} * size);
+    }
+    template <class F>
+    const uint8_t *each(const uint8_t *p, uint32_t count, F step) const {
+        for (; count > 0 && p; --count) p = step(p);
+        return p;
+    }
+
+private:
+    const uint8_t *end_;
+};
+
+// The size a walk from `start` took, or 0 when it stopped.
+size_t walked(const uint8_t *start, const uint8_t *p) {
+    return p ? static_cast<size_t>(p - start) : 0;
+}
+
+// The walks of the copy's parts, in the decoders' order; a line whose comment names a text
+// ends with it.
+const uint8_t *walk_portal(const held_walk &w, const uint8_t *p, bool with_network_type) {
+    p = w.text(w.fixed(p, 12));                     // ... the user URL
+    p = w.text(w.fixed(w.text(w.fixed(p, 4)), 2));  // ... the RADIUS secret
+    p = w.text(w.text(w.fixed(p, 28)));             // ... the external secret
+    p = w.text(w.text(w.text(w.fixed(p, 6))));      // ... the local authentication
+    p = w.text(w.fixed(p, 6));                      // ... the second RADIUS secret
+    return w.fixed(p, with_network_type ? 8 : 4);
+}
+
+const uint8_t *walk_wlan_cfg(const held_walk &w, const uint8_t *p) {
+    uint32_t white, acl;
+    p = w.u32(w.fixed(w.text(w.fixed(p, 4)), 16), white);
+    p = w.u32(w.fixed(w.repeat(p, white, 6), 40), acl);
+    p = w.fixed(w.repeat(p, acl, 6), 20);
+    p = w.text(w.text(w.text(w.text(p))));  // the WEP keys
+    p = w.text(w.fixed(p, 8));               // the passphrase
+    p = w.text(w.fixed(p, 10));              // the RADIUS secret
+    p = w.text(w.fixed(p, 10));              // the accounting secret
+    p = w.text(w.fixed(p, 8));               // the NAS identifier
+    p = walk_portal(w, w.fixed(p, 18), true);
+    return w.fixed(w.text(p), 20);
+}
+
+const uint8_t *walk_radio_cfg(const held_walk &w, const uint8_t *p) {
+    uint32_t wlans;
+    p = walk_portal(w, w.fixed(p, 72), false);
+    p = w.u32(w.fixed(w.text(w.text(w.fixed(p, 4))), 10), wlans);
+    return w.each(p, wlans, [&](const uint8_t *q) { return walk_wlan_cfg(w, q); });
+}
+
+const uint8_t *walk_ap_cfg(const held_walk &w, const uint8_t *p) {
+    uint32_t lan_ports, radios;
+    p = w.u32(w.text(w.fixed(p, 104)), lan_ports);
+    p = w.repeat(p, static_cast<uint32_t>(std::max(static_cast<int32_t>(lan_ports), 0)), 12);
+    p = w.u32(w.fixed(p, 4), radios);
+    return w.each(p, radios, [&](const uint8_t *q) { return walk_radio_cfg(w, q); });
+}
+
+const uint8_t *walk_switch_cfg(const held_walk &w, const uint8_t *p) {
+    uint32_t ports, macs, poe_ports, lifeguards, statuses;
+    p = w.u32(w.text(p), ports);
+    p = w.each(p, ports, [&](const uint8_t *q) { return w.text(w.fixed(q, 12)); });
+    p = w.u32(w.fixed(p, 4), macs);
+    p = w.u32(w.fixed(w.repeat(p, macs, 6), 4), poe_ports);
+    p = w.u32(w.fixed(w.repeat(p, poe_ports, 20), 4), lifeguards);
+    p = w.each(p, lifeguards, [&](const uint8_t *q) { return w.text(w.fixed(q, 44)); });
+    p = w.u32(p, statuses);
+    return w.each(p, statuses,
+                  [&](const uint8_t *q) { return w.text(w.fixed(w.text(w.fixed(q, 16)), 4)); });
+}
+
+}  // namespace
+
+// Walks the layouts that read_cfg and the decoders it calls decode: the copy is most of
+// what the check pass before printing steps over.
+size_t cfg_copy_size(const uint8_t *start, size_t held, uint8_t wtp_type) {
+    const held_walk w(start + held);
+    uint8_t present;
+    uint32_t ac_names;
+    const uint8_t *p = w.u8(start, present);
+    if (!present) return walked(start, p);
+    p = w.text(w.text(w.text(w.fixed(p, 20))));
+    p = w.u32(w.fixed(p, 4), ac_names);
+    p = w.repeat(p, ac_names, AC_NAME_LEN);
+    p = wtp_type == WTP_TYPE_AP ? walk_ap_cfg(w, p) : walk_switch_cfg(w, p);
+    return walked(start, p);
+}
+
+namespace {
+
 template <class R>
 void read_cfg(R &r, wtp_cfg &c, uint8_t wtp_type, wtp_spares *spares) {
     reply_reader::run f = r.fixed(20);
@@ -692,7 +810,14 @@ void read_record_rest(R &r, wtp_info &w, wtp_spares *spares) {
         read_ap_detail(r, w, spares);
     else if (w.wtp_type == WTP_TYPE_SWITCH)
         read_switch_detail(r, w);
-    if (r.failed() || !r.flag()) return;
+    if (r.failed()) return;
+    if constexpr (!stores<R>) {  // stepped over at once when it has arrived whole
+        if (size_t n = cfg_copy_size(r.held_data(), r.held(), w.wtp_type)) {
+            r.bytes(nullptr, n);
+            return;
+        }
+    }
+    if (!r.flag()) return;
     if constexpr (stores<R>) {
         if (spares && spares->cfg) {
             w.cfg = std::move(spares->cfg);

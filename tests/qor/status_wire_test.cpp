@@ -113,7 +113,10 @@ bytes ap_record(std::map<std::string, size_t> *marks = nullptr, ap_shape shape =
             .addr(10, 0, 1, 3);
     }
     w.mark("copy").u8(shape.copy ? 1 : 0);  // configuration copy
-    if (!shape.copy) return w.b;
+    if (!shape.copy) {
+        if (marks) *marks = w.marks;
+        return w.b;
+    }
     cfg_common(w);
     w.fill(16, 0xAB).u32(1).u32(2).u32(1).u32(0).u32(static_cast<uint32_t>(-75)).u32(30);
     w.u32(1).u32(static_cast<uint32_t>(-80));
@@ -170,7 +173,7 @@ bytes switch_record(std::map<std::string, size_t> *marks = nullptr) {
     w.mark("topo_count").u16(1).u32(3).u32(1000).u32(1001).u32(1002).u32(1003).mac(0xF2)
         .addr(10, 0, 0, 60).text("ap-2").text("WAP\r\nX");
     w.mark("link_count").u32(1).u32(7).mac(0xF3).text("eth0");
-    w.u8(1);
+    w.mark("copy").u8(1);
     cfg_common(w);
     switch_cfg(w);
     if (marks) *marks = w.marks;
@@ -178,12 +181,13 @@ bytes switch_record(std::map<std::string, size_t> *marks = nullptr) {
 }
 
 // A record of device type 1: the common part, then its copy (read as a switch's).
-bytes other_record() {
+bytes other_record(std::map<std::string, size_t> *marks = nullptr) {
     wire w;
     common_part(w, 1);
-    w.u8(1);
+    w.mark("copy").u8(1);
     cfg_common(w);
     switch_cfg(w);
+    if (marks) *marks = w.marks;
     return w.b;
 }
 
@@ -450,24 +454,58 @@ TEST(WtpRecord, CommonPartAloneStepsOverTheRest) {
     }
 }
 
-// An access point's detail part is measured when it is held whole, and not before; a
-// count that announces more than follows leaves it unmeasured.
-TEST(WtpRecord, DetailPartSizeOnlyWhenHeldWhole) {
-    for (ap_shape shape : {ap_shape{}, ap_shape{.radios = 2}, ap_shape{.radios = 0},
-                           ap_shape{.stations = false}, ap_shape{.detail = false}}) {
+// The parts that the brief table and the check pass step over at once (an access point's
+// detail part, every kind's copy) are measured when they are held whole, and not before; a
+// count that announces more than follows leaves them unmeasured.
+TEST(WtpRecord, PartSizesOnlyWhenHeldWhole) {
+    struct part {
+        std::string name;
+        bytes record;
         std::map<std::string, size_t> marks;
-        const bytes record = ap_record(&marks, shape);
-        const size_t at = marks["detail"], size = marks["copy"] - at;
-        for (size_t held = 0; held <= record.size() - at; ++held)
-            ASSERT_EQ(held < size ? 0 : size, ap_detail_size(record.data() + at, held))
-                << shape.radios << " radios, " << shape.stations << " stations, held " << held;
+        bool detail;  // else the copy
+    };
+    auto ap = [](const std::string &name, ap_shape shape, bool detail) {
+        part p{name, {}, {}, detail};
+        p.record = ap_record(&p.marks, shape);
+        return p;
+    };
+    std::vector<part> parts = {
+        ap("detail", {}, true),
+        ap("detail, two radios", {.radios = 2}, true),
+        ap("detail, no radios", {.radios = 0}, true),
+        ap("detail, no stations", {.stations = false}, true),
+        ap("no detail", {.detail = false}, true),
+        ap("copy", {}, false),
+        ap("copy, two radios", {.radios = 2}, false),
+        ap("no copy", {.copy = false}, false),
+        {"switch copy", {}, {}, false},
+        {"type 1 copy", {}, {}, false},
+    };
+    parts[8].record = switch_record(&parts[8].marks);
+    parts[9].record = other_record(&parts[9].marks);
+    auto size_of = [](const part &p, const bytes &record, size_t held) {
+        const uint8_t *at = record.data() + p.marks.at(p.detail ? "detail" : "copy");
+        return p.detail ? ap_detail_size(at, held) : cfg_copy_size(at, held, record[0]);
+    };
+    for (const part &p : parts) {
+        const size_t at = p.marks.at(p.detail ? "detail" : "copy");
+        const size_t size = (p.detail ? p.marks.at("copy") : p.record.size()) - at;
+        for (size_t held = 0; held <= p.record.size() - at; ++held)
+            ASSERT_EQ(held < size ? 0 : size, size_of(p, p.record, held)) << p.name << ", held " << held;
     }
-    for (const char *count : {"radio_count", "wlan_count", "sta_count"}) {
-        std::map<std::string, size_t> marks;
-        bytes record = ap_record(&marks);
-        record[marks[count]] = 0xFF;
-        const size_t at = marks["detail"];
-        EXPECT_EQ(0u, ap_detail_size(record.data() + at, record.size() - at)) << count;
+    const std::pair<const char *, size_t> counts[] = {
+        {"radio_count", 0}, {"wlan_count", 0}, {"sta_count", 0}, {"ac_count", 5},
+        {"lan_count", 5}, {"radio_cfg_count", 5}, {"wlan_cfg_count", 5}, {"white_count", 5},
+        {"acl_count", 5}, {"sw_port_cfg_count", 8}, {"manage_mac_count", 8},
+        {"poe_cfg_count", 8}, {"lifeguard_count", 8}, {"pdl_count", 8}, {"ac_count", 9},
+    };
+    for (const auto &[count, row] : counts) {
+        const part &p = parts[row];
+        bytes record = p.record;
+        const size_t at = p.marks.at(count);
+        record[at] = 0x7F;  // an u8 count of 127, or an u32 one of over 2^30
+        EXPECT_EQ(0u, size_of(p, record, record.size() - p.marks.at(p.detail ? "detail" : "copy")))
+            << p.name << ", " << count;
     }
 }
 
