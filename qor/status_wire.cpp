@@ -11,7 +11,9 @@
 // Each decoder is written once for two readers: reply_reader stores what it reads;
 // skip_reader steps over a part that the caller does not keep (the detail part and the
 // configuration copy behind the brief table and the counters): texts are skipped unread,
-// and each sequence decodes its elements into one scratch element.
+// and each sequence decodes its elements into one scratch element. Such a part that has
+// arrived whole is first measured by a walk over the bytes held (ap_detail_size,
+// cfg_copy_size) and stepped over in one step; skip_reader takes the parts still arriving.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
