@@ -34,7 +34,14 @@ public:
     bool failed() const { return r_.failed(); }
     void out_of_memory(const char *msg = OUT_OF_MEMORY) { r_.out_of_memory(msg); }
     size_t held() const { return r_.held(); }
-    const uint8_t *held_data() const { return r_.held_data(); }
+    // Steps over a part in one step when `size` (ap_detail_size, cfg_copy_size) can measure
+    // it over the bytes held; false when it has not arrived whole.
+    template <class... Args>
+    bool step_over_held(size_t (*size)(const uint8_t *, size_t, Args...), Args... args) {
+        const size_t n = size(r_.held_data(), r_.held(), args...);
+        r_.skip(n);
+        return n != 0;
+    }
     uint8_t u8() { return r_.u8(); }
     uint16_t u16() { return r_.u16(); }
     uint32_t u32() { return r_.u32(); }
@@ -57,6 +64,15 @@ private:
 
 template <class R>
 constexpr bool stores = !std::is_same_v<R, skip_reader>;
+
+// Makes `obj` as new where it lies: a fraction of what assigning a fresh one member by
+// member takes, and it cannot fail.
+template <class T>
+void make_anew(T &obj) {
+    static_assert(std::is_nothrow_default_constructible_v<T>);
+    std::destroy_at(&obj);
+    std::construct_at(&obj);
+}
 
 // Reads `count` elements with `read_one` into `out`, which then holds exactly the elements
 // read. Elements it holds already (a spare list, see wtp_spares) are overwritten in place,
@@ -353,11 +369,8 @@ namespace {
 // list, when there is one.
 template <class R>
 void read_ap_detail(R &r, wtp_info &w, wtp_spares *spares) {
-    if constexpr (!stores<R>) {  // stepped over at once when it has arrived whole
-        if (size_t n = ap_detail_size(r.held_data(), r.held())) {
-            r.bytes(nullptr, n);
-            return;
-        }
+    if constexpr (!stores<R>) {
+        if (r.step_over_held(ap_detail_size)) return;
     }
     if (!r.flag()) return;
     uint8_t radios = r.u8();
@@ -813,11 +826,8 @@ void read_record_rest(R &r, wtp_info &w, wtp_spares *spares) {
     else if (w.wtp_type == WTP_TYPE_SWITCH)
         read_switch_detail(r, w);
     if (r.failed()) return;
-    if constexpr (!stores<R>) {  // stepped over at once when it has arrived whole
-        if (size_t n = cfg_copy_size(r.held_data(), r.held(), w.wtp_type)) {
-            r.bytes(nullptr, n);
-            return;
-        }
+    if constexpr (!stores<R>) {
+        if (r.step_over_held(cfg_copy_size, w.wtp_type)) return;
     }
     if (!r.flag()) return;
     if constexpr (stores<R>) {
@@ -940,11 +950,7 @@ wtp_info *wtp_reply_records::next() {
         return nullptr;
     }
     spares_.keep_from(rec_);
-    // Made anew in place: that takes a fraction of what assigning a fresh record member by
-    // member takes, and cannot fail.
-    static_assert(std::is_nothrow_default_constructible_v<wtp_info>);
-    std::destroy_at(&rec_);
-    std::construct_at(&rec_);
+    make_anew(rec_);
     if (read_wtp_info(in_, rec_, keep_, &spares_)) {
         failed_ = true;
         return nullptr;
@@ -957,10 +963,7 @@ void wtp_spares::keep_from(wtp_info &rec) {
     if (!rec.radio.empty()) radio.swap(rec.radio);
     if (!rec.cfg) return;
     if (!rec.cfg->radio.empty()) cfg_radio.swap(rec.cfg->radio);
-    // As new, for the next copy to fill; made anew in place, as the record is.
-    static_assert(std::is_nothrow_default_constructible_v<wtp_cfg>);
-    std::destroy_at(rec.cfg.get());
-    std::construct_at(rec.cfg.get());
+    make_anew(*rec.cfg);  // for the next copy to fill
     cfg = std::move(rec.cfg);
 }
 

@@ -6,8 +6,6 @@
 // logged as hex, one block per connection.
 #pragma once
 
-#include <poll.h>
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -22,11 +20,6 @@ namespace acsim {
 
 // Set by SIGTERM/SIGINT: reads give up instead of retrying, the accept loop ends.
 extern volatile sig_atomic_t stop_requested;
-
-// poll(), unless a stop was requested: the test and the wait are one step (the stop
-// signals stay blocked until ppoll() unblocks them), so a SIGTERM that arrives just before
-// the wait still ends it. -1 with EINTR when stopped.
-int poll_unless_stopped(pollfd *fds, unsigned nfds, int timeout_ms);
 
 // Bounds that keep the simulator standing whatever it is fed, generous for any real fleet.
 constexpr size_t FILE_BYTES_MAX = size_t{32} << 20;  // fleet file, status fleet, saved fleet

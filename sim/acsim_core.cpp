@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "acsim.h"
+#include "stop_wait.h"
 
 namespace acsim {
 
@@ -277,30 +278,6 @@ void put_results(session &s, const std::vector<mac_t> &macs, const char *command
 
 namespace {
 
-}  // namespace
-
-int poll_unless_stopped(pollfd *fds, unsigned nfds, int timeout_ms) {
-    sigset_t stops, before;
-    sigemptyset(&stops);
-    sigaddset(&stops, SIGTERM);
-    sigaddset(&stops, SIGINT);
-    sigprocmask(SIG_BLOCK, &stops, &before);
-    int r;
-    if (stop_requested) {
-        r = -1;
-        errno = EINTR;
-    } else {
-        timespec ts{timeout_ms / 1000, (timeout_ms % 1000) * 1000000L};
-        r = ppoll(fds, nfds, timeout_ms < 0 ? nullptr : &ts, &before);
-    }
-    int saved = errno;
-    sigprocmask(SIG_SETMASK, &before, nullptr);
-    errno = saved;
-    return r;
-}
-
-namespace {
-
 int64_t now_ms() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -323,7 +300,8 @@ bool conn::wait(short events, bool idle) {
         bool by_deadline = !(idle && idle_ms < left);
         int wait_ms = static_cast<int>(by_deadline ? (left > 0 ? left : 0) : idle_ms);
         pollfd p{fd_, events, 0};
-        int r = idle ? poll_unless_stopped(&p, 1, wait_ms) : poll(&p, 1, wait_ms);
+        int r = idle ? poll_unless_stopped(&p, 1, wait_ms, stop_requested)
+                     : poll(&p, 1, wait_ms);
         if (r > 0) return true;
         if (r < 0 && errno == EINTR) {
             if (idle && stop_requested) return false;

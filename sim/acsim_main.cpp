@@ -2,7 +2,6 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -15,6 +14,7 @@
 #include <string>
 
 #include "acsim.h"
+#include "stop_wait.h"
 
 namespace acsim {
 
@@ -349,7 +349,7 @@ int sim_main(int argc, char **argv) {
     int served = 0;
     while (!stop_requested && (cfg.max_connections < 0 || served < cfg.max_connections)) {
         pollfd waiting{ls, POLLIN, 0};
-        if (poll_unless_stopped(&waiting, 1, -1) <= 0) continue;
+        if (poll_unless_stopped(&waiting, 1, -1, stop_requested) <= 0) continue;
         int fd = accept(ls, nullptr, nullptr);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;

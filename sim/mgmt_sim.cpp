@@ -16,6 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "stop_wait.h"
 #include "tea.h"
 
 namespace {
@@ -503,16 +504,7 @@ int main(int argc, char **argv)
     long served = 0;
     while (!stop_requested && (cfg.max_requests < 0 || served < cfg.max_requests)) {
         struct pollfd fds[2] = {{tcp, POLLIN, 0}, {udp, POLLIN, 0}};
-        // The stop test and the wait are one step: the stop signals stay blocked until
-        // ppoll() unblocks them, so one that arrives just before the wait still ends it.
-        sigset_t stops, before;
-        sigemptyset(&stops);
-        sigaddset(&stops, SIGTERM);
-        sigaddset(&stops, SIGINT);
-        sigprocmask(SIG_BLOCK, &stops, &before);
-        int ready = stop_requested ? -1 : ppoll(fds, 2, nullptr, &before);
-        sigprocmask(SIG_SETMASK, &before, nullptr);
-        if (ready < 0)
+        if (poll_unless_stopped(fds, 2, -1, stop_requested) < 0)
             continue;
         if (fds[0].revents & POLLIN)
             serve_tcp(tcp), served++;
