@@ -4,20 +4,23 @@
     python3 bench/status_bench.py [--aps 1024] [--stations 20000] [--runs 5] [--bin build-bench/bin]
                                   [--cg-aps 256] [--no-callgrind] [--no-wall]
 
-Needs a tree configured with -DBUILD_BENCH=ON (qor, qor_stats, qor_fieldwise, recv_floor,
-ac_sim); without --bin it configures and builds build-bench/ itself. It generates a fleet
-(bench/gen_fleet.py: access points with 2 radios of 8 WLANs, configuration copies, stations),
-serves it with ac_sim on loopback and asks for the WTP list as `qor wtps --json` and as the
-brief table `qor wtps --breif`. For each form, side by side: qor, qor_stats (qor over a byte
-source of the bench that counts its recv() calls), qor_fieldwise (over a source whose every
-recv() asks for exactly what the next field, or run of fixed-size fields, needs) and
-recv_floor (the same reply bytes received into /dev/null with a plain read loop). Prints the
-median wall time and the largest max RSS of the runs, the receive calls per WTP record, and
-whether the goals hold: at most one receive call per record on average; --json within 4
-times the floor and its peak memory at most 25 MB (25600 KiB); the brief table within 1.5
-times the floor. ac_sim encodes each reply once, at an untimed warm-up run, and then serves
-prepared bytes, so the simulator's encoding is not what is measured. Peak memory comes from
-GNU time (/usr/bin/time).
+Needs a tree configured with -DBUILD_BENCH=ON (qor, qor_stats, qor_fieldwise,
+qor_static_cxx, recv_floor, ac_sim); without --bin it configures and builds build-bench/
+itself. It generates a fleet (bench/gen_fleet.py: access points with 2 radios of 8 WLANs,
+configuration copies, stations), serves it with ac_sim on loopback and asks for the WTP
+list as `qor wtps --json` and as the brief table `qor wtps --breif`. For each form, side by
+side: qor, qor_stats (qor over a byte source of the bench that counts its recv() calls),
+qor_fieldwise (over a source whose every recv() asks for exactly what the next field, or
+run of fixed-size fields, needs), qor_static_cxx (qor with the C++ runtime linked in
+rather than loaded at its start: the difference is what loading the shared C++ runtime
+adds to each run) and recv_floor (the same reply bytes received into /dev/null with a plain
+read loop, linked against the C library alone). Prints the median wall time and the
+largest max RSS of the runs, the receive calls per WTP record, and whether the goals hold:
+at most one receive call per record on average; --json within 4 times the floor and its
+peak memory at most 25 MB (25600 KiB); the brief table within 1.5 times the floor. ac_sim
+encodes each reply once, at an untimed warm-up run, and then serves prepared bytes, so the
+simulator's encoding is not what is measured. Peak memory comes from GNU time
+(/usr/bin/time), which starts every run: each wall time includes its start.
 
 Beside the wall times, instruction counts (valgrind --tool=callgrind, which a busy machine
 does not disturb) on a fleet of --cg-aps access points (stations in proportion): the reply
@@ -215,7 +218,8 @@ def build(tree):
                     "-DBUILD_TESTS=OFF", "-DCMAKE_BUILD_TYPE=Release"], check=True,
                    stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", tree, "--target", "qor", "qor_stats", "qor_fieldwise",
-                    "recv_floor", "ac_sim"], check=True, stdout=subprocess.DEVNULL)
+                    "qor_static_cxx", "recv_floor", "ac_sim"], check=True,
+                   stdout=subprocess.DEVNULL)
     return os.path.join(tree, "bin")
 
 
@@ -232,7 +236,8 @@ def main():
     args = ap.parse_args()
     bindir = args.bin or build(os.path.join(TOP, "build-bench"))
     tool = {n: os.path.join(bindir, n)
-            for n in ("qor", "qor_stats", "qor_fieldwise", "recv_floor", "ac_sim")}
+            for n in ("qor", "qor_stats", "qor_fieldwise", "qor_static_cxx", "recv_floor",
+                      "ac_sim")}
 
     work = tempfile.mkdtemp(prefix="status_bench.")
     sim = None
@@ -254,6 +259,7 @@ def main():
                 "qor": [tool["qor"], "wtps"] + opts + link,
                 "qor_stats": [tool["qor_stats"], "wtps"] + opts + link,
                 "qor_fieldwise": [tool["qor_fieldwise"], "wtps"] + opts + link,
+                "qor_static_cxx": [tool["qor_static_cxx"], "wtps"] + opts + link,
                 "recv_floor": [tool["recv_floor"], port, str(flags), str(size)],
             }
             print("%-6s reply of %d bytes" % (form, size))
@@ -287,6 +293,8 @@ def main():
             for text, held in goals:
                 print("  %s: %s" % (text, "holds" if held else "MISSED"))
                 ok = ok and held
+            print("  qor_static_cxx / floor %.2f (no goal: the programs load the C++ runtime)" %
+                  (med["qor_static_cxx"] / med["recv_floor"]))
         if not args.no_callgrind:
             ok = instruction_table(tool, args, work) and ok
         return 0 if ok else 1
