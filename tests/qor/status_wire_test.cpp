@@ -463,6 +463,7 @@ TEST(WtpRecord, PartSizesOnlyWhenHeldWhole) {
         bytes record;
         std::map<std::string, size_t> marks;
         bool detail;  // else the copy
+        size_t start() const { return marks.at(detail ? "detail" : "copy"); }
     };
     auto ap = [](const std::string &name, ap_shape shape, bool detail) {
         part p{name, {}, {}, detail};
@@ -483,15 +484,17 @@ TEST(WtpRecord, PartSizesOnlyWhenHeldWhole) {
     };
     parts[8].record = switch_record(&parts[8].marks);
     parts[9].record = other_record(&parts[9].marks);
+    // What the part's measure gives over `held` bytes of `record` (p's record, or a changed
+    // copy of it) from the part's start.
     auto size_of = [](const part &p, const bytes &record, size_t held) {
-        const uint8_t *at = record.data() + p.marks.at(p.detail ? "detail" : "copy");
+        const uint8_t *at = record.data() + p.start();
         return p.detail ? ap_detail_size(at, held) : cfg_copy_size(at, held, record[0]);
     };
     for (const part &p : parts) {
-        const size_t at = p.marks.at(p.detail ? "detail" : "copy");
-        const size_t size = (p.detail ? p.marks.at("copy") : p.record.size()) - at;
-        for (size_t held = 0; held <= p.record.size() - at; ++held)
-            ASSERT_EQ(held < size ? 0 : size, size_of(p, p.record, held)) << p.name << ", held " << held;
+        const size_t size = (p.detail ? p.marks.at("copy") : p.record.size()) - p.start();
+        for (size_t held = 0; held <= p.record.size() - p.start(); ++held)
+            ASSERT_EQ(held < size ? 0 : size, size_of(p, p.record, held))
+                << p.name << ", held " << held;
     }
     const std::pair<const char *, size_t> counts[] = {
         {"radio_count", 0}, {"wlan_count", 0}, {"sta_count", 0}, {"ac_count", 5},
@@ -502,10 +505,8 @@ TEST(WtpRecord, PartSizesOnlyWhenHeldWhole) {
     for (const auto &[count, row] : counts) {
         const part &p = parts[row];
         bytes record = p.record;
-        const size_t at = p.marks.at(count);
-        record[at] = 0x7F;  // an u8 count of 127, or an u32 one of over 2^30
-        EXPECT_EQ(0u, size_of(p, record, record.size() - p.marks.at(p.detail ? "detail" : "copy")))
-            << p.name << ", " << count;
+        record[p.marks.at(count)] = 0x7F;  // an u8 count of 127, or an u32 one of over 2^30
+        EXPECT_EQ(0u, size_of(p, record, record.size() - p.start())) << p.name << ", " << count;
     }
 }
 
